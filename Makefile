@@ -1,0 +1,31 @@
+# Set-up on a fresh machine:
+#   make demo   builds the tool and runs it on the bundled example
+#   make test   builds and runs every test (needs GoogleTest)
+BUILD ?= build
+JOBS ?= 2
+CMAKE ?= cmake
+
+.PHONY: all build demo test test-sanitize bench clean
+
+all: build
+
+build:
+	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSALUNE_TESTS=OFF
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+
+demo: build
+	./$(BUILD)/Tessalune -i examples/demo.fa -S 1
+
+test:
+	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSALUNE_TESTS=ON
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	$(CMAKE) -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSALUNE_TESTS=ON -DTESSALUNE_SANITIZE=ON
+	$(CMAKE) --build build-sanitize -j $(JOBS)
+	cd build-sanitize && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) build-sanitize build-bench
