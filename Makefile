@@ -29,3 +29,9 @@ test-sanitize:
 
 clean:
 	rm -rf $(BUILD) build-sanitize build-bench
+
+# Speed figures (not part of the tests).
+bench:
+	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTESSALUNE_BENCH=ON
+	$(CMAKE) --build build-bench -j $(JOBS) --target bench_sampler
+	./build-bench/bench_sampler

@@ -1,6 +1,7 @@
 // The sampling run driver: set-up, the Gibbs iterations, the summary and the
 // reports of one run, in their fixed order.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -15,6 +16,7 @@ void CGibbsDP::DataAugmentation() {
     std::srand(seed);
     Initialize();
     BuildBackground();
+    if (readPWM) LoadInputPWM();
     std::fputs(cmdLine.CStr(), stdout);
     std::printf("\nInput %d sequences.\n", seqCount);
     RandPickSite();
@@ -37,4 +39,36 @@ void CGibbsDP::DataAugmentation() {
     const int meanLength = static_cast<int>(lengthSum / seqCount);
     (void)meanLength;
     CalLogBgPrPos(posLogPr.data(), seqLengths.data());
+    int maxLength = 0;
+    for (const int n : seqLengths) maxLength = std::max(maxLength, n);
+    EnsureWorkArrays(maxLength);
+
+    double moduleStartProb = 0.0;
+    for (int t = 1; t <= maxIter; ++t) {
+        if (sampleParams) {
+            SampleParameters(&moduleStartProb, mixWeights.data(), motifProb.data());
+        } else {
+            UpdateParameters(&moduleStartProb, mixWeights.data(), motifProb.data());
+        }
+        if (t == 1 && readPWM) ReadInputPWM(motifProb);
+        int lengthMove = -1;
+
+        CalLogPrPos(posLogPr.data(), seqLengths.data(), motifProb.data());
+        for (int i = 0; i < seqCount; ++i) {
+            ApproxSampleCurSeq(i, moduleStartProb, mixWeights.data(), posLogPr[i], &lengthMove);
+        }
+        for (int i = 0; i < seqCount; ++i) {
+            const int m = std::min(moduleLength, seqLengths[i]);
+            for (int j = 0; j < modules[i].moduleNum; ++j) {
+                const int start = modules[i].moduleStarts[j];
+                SampleSites(mixWeights.data(), posLogPr[i], i, start + m - 1, m);
+            }
+        }
+        const double score = CalLogPostPrSample();
+        if (score > bestLogPost) {
+            CopySample(curSites, bestSites);
+            bestLogPost = score;
+        }
+        if (t % 50 == 0) OutputInfo(t);
+    }
 }

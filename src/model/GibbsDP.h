@@ -88,8 +88,10 @@ public:
 
     // ---- module sampling ----
     void ApproxSampleCurSeq(int s, double x, double* mixWeights, double* table, int* lengthMove);
-    double CalModuleLogPr(int end, int span, const double* table, const double* strandSums,
-                          const double* mixWeights, double* out);
+    double CalModuleLogPr(int end, int span, const double* table, const double* mixWeights,
+                          double* out);
+    double ModuleForward(const double* table, int n, double x, const double* mixWeights, double* G,
+                         double* W, double* F, double* strandSums);
     void ExcludeCurSeq(int s);
     void SampleModule(double* windowLogPr, double* forwardLogPr, double x, int n, int s,
                       int* lengthMove, double* mixPrefix);
@@ -188,7 +190,8 @@ public:
     std::vector<SequenceCodes> seqCodes;
     double logBgProb[20] = {};  // ln of bgProb, taken once per run
     // Per sequence, n x K: LogSum of the two strands' motif log-likelihoods of
-    // the window ending at each row; shared by module and site sampling.
+    // the window ending at each row, filled by module sampling and read by
+    // site sampling of the same iteration (rows where a site can end).
     std::vector<std::vector<double>> strandLogPr;
     // Matrices of the motif matrix file (rows smoothed), applied at iteration 1.
     std::vector<std::vector<double>> inputPWM;
@@ -196,7 +199,14 @@ public:
 private:
     // Work arrays reused for every sequence and module of the run.
     std::vector<double> mixPrefixWork, windowWork, forwardWork, siteForwardWork;
-    std::vector<double> candidateWork, logThetaWork;
-    std::vector<char> flagWork;
+    std::vector<double> candidateWork, logThetaWork, logMixWork, tableAccWork;
+    std::vector<int> startWork;
+
+public:
+    // Sizes the work arrays for sequences of up to n letters.
     void EnsureWorkArrays(int n);
+    // Sequence s's block of strandLogPr, sized for it (new rows hold kLogImpossible).
+    double* StrandSumBlock(int s);
+    // ln of each mixture weight into logMixWork.
+    void LoadLogMixWeights(const double* mixWeights);
 };
