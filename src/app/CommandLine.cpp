@@ -165,7 +165,7 @@ int RunModSampling(INPUTPARAMETER* param, int runIndex) {
                                              : static_cast<unsigned int>(std::time(nullptr));
     sampler.seed = base + static_cast<unsigned int>(runIndex);
     sampler.DataAugmentation();
-    return sampler.outputFailed ? 1 : 0;
+    return sampler.failedFiles.empty() ? 0 : 1;
 }
 
 int RunTessalune(int argc, char** argv) {

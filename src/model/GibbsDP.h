@@ -8,10 +8,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/CString.h"
 #include "model/MotifMatrices.h"
+
+// Width bins of the width tally: every motif width lies below it.
+constexpr int kWidthBins = 50;
 
 // One node of a site list. A list starts with a head node that carries no
 // site; its `next` is the first site.
@@ -38,6 +42,28 @@ struct SequenceCodes {
     std::vector<int> lastN;            // index of the last N or n at or before j; -1 if none
 };
 
+// The work data of one run, owned by the run driver and passed to the steps
+// that use it: the parameter holders, the tallies, the sequence lengths and
+// the per-position likelihood tables.
+struct RunWork {
+    RunWork() = default;
+    RunWork(const RunWork&) = delete;
+    RunWork& operator=(const RunWork&) = delete;
+    ~RunWork();
+
+    double moduleStartProb = 0.0;
+    std::vector<double> mixWeights;  // K + 1
+    MotifMatrices motifProb;
+    std::vector<int*> siteTally;     // rows made by SetZerosMD
+    std::vector<int> widthTally;     // K x 50
+    std::vector<int*> moduleTally;   // rows made by SetZerosMD
+    std::vector<int> seqLengths;
+    std::vector<std::vector<double>> tableStore;
+    std::vector<double*> posLogPr;   // per sequence, n x (2K + 1)
+    int meanLength = 0;
+    int lengthMove = -1;
+};
+
 class CGibbsDP {
 public:
     CGibbsDP();
@@ -48,6 +74,11 @@ public:
     // ---- run driver ----
     void DataAugmentation();
     void OutputInfo(int t);
+    // The stages of DataAugmentation: set-up, one iteration (t from 1), and
+    // the summary and reports.
+    void SetUpRun(RunWork& work);
+    void RunIteration(int t, RunWork& work);
+    void FinishRun(RunWork& work);
 
     // ---- sequence input ----
     void ReadInputSeq();
@@ -183,8 +214,9 @@ public:
 
     // Seed of the run's random generator.
     unsigned int seed = 0;
-    // Set when a results file could not be written; the process then fails.
-    int outputFailed = 0;
+    // Results files that could not be written, each with the reason; the run
+    // driver reports them and the process then fails.
+    std::vector<std::string> failedFiles;
 
     // ---- derived data for the per-position loops ----
     std::vector<SequenceCodes> seqCodes;

@@ -10,6 +10,10 @@ class MotifMatrices {
 public:
     explicit MotifMatrices(int motifCount = 0)
         : store(motifCount), pointers(motifCount, nullptr) {}
+    MotifMatrices(const MotifMatrices&) = delete;
+    MotifMatrices& operator=(const MotifMatrices&) = delete;
+    MotifMatrices(MotifMatrices&&) = default;
+    MotifMatrices& operator=(MotifMatrices&&) = default;
 
     // Re-creates motif k's array with width x 4 entries, all 0.0.
     void Resize(int k, int width) {
@@ -17,6 +21,7 @@ public:
         pointers[k] = store[k].data();
     }
     int Count() const { return static_cast<int>(store.size()); }
+    std::size_t Size(int k) const { return store[k].size(); }
     double** data() { return pointers.data(); }
     double* operator[](int k) { return pointers[k]; }
     const double* operator[](int k) const { return pointers[k]; }

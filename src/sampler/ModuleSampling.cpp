@@ -64,9 +64,15 @@ double* CGibbsDP::StrandSumBlock(int s) {
     return sums.data();
 }
 
+// A weight of exactly 0 (a proposal of the model-odds estimate drawn with an
+// empty shape) gets ln 1e-200 instead of minus infinity, so that differences
+// of prefix values stay finite; every positive weight keeps its own log.
 void CGibbsDP::LoadLogMixWeights(const double* mixWeights) {
     EnsureWorkArrays(0);
-    for (int k = 0; k <= motifCount; ++k) logMixWork[k] = std::log(mixWeights[k]);
+    static const double kLogTiny = std::log(1e-200);
+    for (int k = 0; k <= motifCount; ++k) {
+        logMixWork[k] = mixWeights[k] > 0.0 ? std::log(mixWeights[k]) : kLogTiny;
+    }
 }
 
 // CalModuleLogPr: the in-module mixture over positions end-span+1 .. end:
@@ -226,6 +232,13 @@ void CGibbsDP::SampleModule(double* windowLogPr, double* forwardLogPr, double x,
             }
         }
         i = start - 1;
+    }
+    // A lengthening move would make modules that lie fewer than lengthStep
+    // letters apart overlap: it is cancelled like one that leaves the sequence.
+    if (*lengthMove == 0 || *lengthMove == 1) {
+        for (std::size_t j = 1; j < startWork.size(); ++j) {
+            if (startWork[j - 1] - (startWork[j] + a) < h) *lengthMove = -1;
+        }
     }
     mod.moduleNum = static_cast<int>(startWork.size());
     if (mod.moduleNum > 0) {
