@@ -10,11 +10,16 @@ CMAKE ?= cmake
 all: build
 
 build:
-	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSALUNE_TESTS=OFF
+	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	$(CMAKE) --build $(BUILD) -j $(JOBS)
 
+# The example of examples/ with a fixed seed; results go to build/demo/.
 demo: build
-	./$(BUILD)/Tessalune -i examples/demo.fa -S 1
+	rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
+	cd $(BUILD)/demo && ../Tessalune -i ../../examples/demo.fa -S 1
+	@echo
+	@echo "Results: $(BUILD)/demo/Output.txt (modules, motif matrices and sites)"
+	@echo "         $(BUILD)/demo/Output.txt_modpr.txt (module probability of every position)"
 
 test:
 	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTESSALUNE_TESTS=ON
@@ -34,4 +39,5 @@ clean:
 bench:
 	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTESSALUNE_BENCH=ON
 	$(CMAKE) --build build-bench -j $(JOBS) --target bench_sampler
-	./build-bench/bench_sampler
+	./build-bench/bench_sampler loop
+	./build-bench/bench_sampler full
