@@ -40,4 +40,5 @@ bench:
 	$(CMAKE) -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTESSALUNE_BENCH=ON
 	$(CMAKE) --build build-bench -j $(JOBS) --target bench_sampler
 	./build-bench/bench_sampler loop
+	./build-bench/bench_sampler tables
 	./build-bench/bench_sampler full

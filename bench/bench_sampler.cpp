@@ -2,8 +2,9 @@
 // widths 10..14, both strands, built from a fixed seed.
 //
 //   build-bench/bench_sampler loop [iterations]   ns per position per iteration
-//                                                  of the Gibbs loop, and one
-//                                                  table fill, fast vs plain
+//                                                  of the Gibbs loop
+//   build-bench/bench_sampler tables               one likelihood-table fill,
+//                                                  fast path vs plain definition
 //   build-bench/bench_sampler full                 seconds and peak memory of a
 //                                                  default run (2000 iterations),
 //                                                  plain, with -B and with -d
@@ -160,7 +161,6 @@ void Loop(int iterations) {
                 setup);
     std::printf("Gibbs loop: %.1f ns per position per iteration\n",
                 (whole - setup) / iterations / positions * 1e9);
-    TableFill(input);
     const std::string command = "rm -rf '" + input.dir + "'";
     if (std::system(command.c_str()) != 0) std::perror("rm");
 }
@@ -205,10 +205,15 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "loop";
     if (mode == "loop") {
         Loop(argc > 2 ? std::atoi(argv[2]) : 200);
+    } else if (mode == "tables") {
+        const Input input = MakeInput();
+        TableFill(input);
+        const std::string command = "rm -rf '" + input.dir + "'";
+        if (std::system(command.c_str()) != 0) std::perror("rm");
     } else if (mode == "full") {
         Full();
     } else {
-        std::fprintf(stderr, "usage: %s loop [iterations] | full\n", argv[0]);
+        std::fprintf(stderr, "usage: %s loop [iterations] | tables | full\n", argv[0]);
         return 2;
     }
     return 0;

@@ -100,3 +100,13 @@ int CountFields(const CString& line) {
     }
     return fields;
 }
+
+bool ReadLine(std::FILE* file, std::string& line) {
+    line.clear();
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, file)) {
+        line += buffer;
+        if (line.back() == '\n') return true;
+    }
+    return !line.empty();
+}

@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "CString.h"
 
@@ -74,6 +76,10 @@ int Maximum(const double* values, int n);
 CString ReadData(CString line, int skip, int n, double* out);
 // Number of tab-separated fields of a line (an empty line has one).
 int CountFields(const CString& line);
+
+// Reads one physical line of any length into line, its line feed included
+// when present. Returns false at the end of the file.
+bool ReadLine(std::FILE* file, std::string& line);
 
 // ln(e^a + e^b); a term more than 300 below the other is ignored.
 inline double LogSum(double a, double b) {

@@ -25,17 +25,6 @@ constexpr double kLogUnknownLetter = -1.386;
 
 bool IsN(char c) { return c == 'N' || c == 'n'; }
 
-// Reads one physical line of any length, line feed included when present.
-bool ReadLine(std::FILE* file, std::string& line) {
-    line.clear();
-    char buffer[1000];
-    while (std::fgets(buffer, sizeof buffer, file)) {
-        line += buffer;
-        if (!line.empty() && line.back() == '\n') return true;
-    }
-    return !line.empty();
-}
-
 [[noreturn]] void BackgroundFileError(const CString& name, long lineNo, const char* what) {
     std::fflush(stdout);
     if (lineNo > 0) {

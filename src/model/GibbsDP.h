@@ -109,6 +109,8 @@ public:
     // ---- motif likelihood tables ----
     void CalLogPrPos(double** posLogPr, int* seqLengths, double** motifProb);
     double CalLogMotifPr(CString word, const double* matrix);
+    void StoreWindow(double* table, int stride, int k, int j, int w, const int* lastN,
+                     double forward, double reverse) const;
 
     // ---- motif parameter update ----
     void UpdateParameters(double* moduleStartProb, double* mixWeights, double** motifProb);
@@ -231,7 +233,7 @@ public:
 private:
     // Work arrays reused for every sequence and module of the run.
     std::vector<double> mixPrefixWork, windowWork, forwardWork, siteForwardWork;
-    std::vector<double> candidateWork, logThetaWork, logMixWork, tableAccWork;
+    std::vector<double> candidateWork, logThetaWork, logMixWork;
     std::vector<int> startWork;
 
 public:

@@ -6,12 +6,6 @@
 #include "core/Helpers.h"
 #include "model/GibbsDP.h"
 
-namespace {
-
-// Windows filled per sweep; the accumulators stay in the first-level cache.
-constexpr int kTableBlock = 256;
-
-}  // namespace
 
 // CalLogMotifPr: log-likelihood of a word under one motif matrix (rows of
 // A, C, G, T probabilities; at least as many rows as the word has letters),
@@ -20,6 +14,20 @@ double CGibbsDP::CalLogMotifPr(CString word, const double* matrix) {
     double r = 0.0;
     for (int i = 0; i < word.GetLength(); ++i) r += std::log(matrix[4 * i + base::Code(word[i])]);
     return r;
+}
+
+// Writes motif k's two slots of row j: the window sums, or kLogImpossible
+// where the window holds N (and in the reverse slot with one strand).
+void CGibbsDP::StoreWindow(double* table, int stride, int k, int j, int w, const int* lastN,
+                           double forward, double reverse) const {
+    double* row = table + static_cast<long long>(j) * stride;
+    if (lastN[j] >= j - w + 1) {
+        row[2 * k] = kLogImpossible;
+        row[2 * k + 1] = kLogImpossible;
+    } else {
+        row[2 * k] = forward;
+        row[2 * k + 1] = bothStrands ? reverse : kLogImpossible;
+    }
 }
 
 // CalLogPrPos: rewrites the motif slots of every row of every non-empty
@@ -45,9 +53,6 @@ void CGibbsDP::CalLogPrPos(double** posLogPr, int* seqLengths, double** motifPro
         for (int e = 0; e < 4 * widths[k]; ++e) logThetaWork[offset[k] + e] = std::log(motifProb[k][e]);
     }
 
-    tableAccWork.resize(2 * kTableBlock);
-    double* forwardAcc = tableAccWork.data();
-    double* reverseAcc = forwardAcc + kTableBlock;
     for (int s = 0; s < seqCount; ++s) {
         const int n = seqLengths[s];
         if (n <= 0) continue;
@@ -64,33 +69,49 @@ void CGibbsDP::CalLogPrPos(double** posLogPr, int* seqLengths, double** motifPro
                 row[2 * k] = kLogImpossible;
                 row[2 * k + 1] = kLogImpossible;
             }
-            // Windows in blocks: column i of every window of the block is added
-            // in one sweep, so each window still sums its columns 0 .. w-1 in
-            // order from 0.0, but the additions of different windows overlap.
-            for (int j0 = w - 1; j0 < n; j0 += kTableBlock) {
-                const int count = std::min(kTableBlock, n - j0);
-                std::fill(forwardAcc, forwardAcc + count, 0.0);
-                std::fill(reverseAcc, reverseAcc + count, 0.0);
+            // Four windows at a time in registers: each window still sums its
+            // columns 0 .. w-1 in order from 0.0, but the four (eight with
+            // both strands) chains of additions overlap.
+            int j = w - 1;
+            for (; j + 3 < n; j += 4) {
+                const std::uint8_t* cf = code + (j - w + 1);
+                double f0 = 0.0, f1 = 0.0, f2 = 0.0, f3 = 0.0;
+                double r0 = 0.0, r1 = 0.0, r2 = 0.0, r3 = 0.0;
+                if (bothStrands) {
+                    const std::uint8_t* cr = rcCode + j;
+                    for (int i = 0; i < w; ++i) {
+                        const double* column = lt + 4 * i;
+                        f0 += column[cf[i]];
+                        f1 += column[cf[i + 1]];
+                        f2 += column[cf[i + 2]];
+                        f3 += column[cf[i + 3]];
+                        r0 += column[cr[-i]];
+                        r1 += column[cr[1 - i]];
+                        r2 += column[cr[2 - i]];
+                        r3 += column[cr[3 - i]];
+                    }
+                } else {
+                    for (int i = 0; i < w; ++i) {
+                        const double* column = lt + 4 * i;
+                        f0 += column[cf[i]];
+                        f1 += column[cf[i + 1]];
+                        f2 += column[cf[i + 2]];
+                        f3 += column[cf[i + 3]];
+                    }
+                }
+                const double forward[4] = {f0, f1, f2, f3};
+                const double reverse[4] = {r0, r1, r2, r3};
+                for (int x = 0; x < 4; ++x) StoreWindow(table, stride, k, j + x, w, lastN, forward[x], reverse[x]);
+            }
+            for (; j < n; ++j) {
+                const std::uint8_t* cf = code + (j - w + 1);
+                double f = 0.0;
+                double r = 0.0;
                 for (int i = 0; i < w; ++i) {
-                    const double* column = lt + 4 * i;
-                    const std::uint8_t* cf = code + (j0 - w + 1 + i);
-                    for (int x = 0; x < count; ++x) forwardAcc[x] += column[cf[x]];
-                    if (bothStrands) {
-                        const std::uint8_t* cr = rcCode + (j0 - i);
-                        for (int x = 0; x < count; ++x) reverseAcc[x] += column[cr[x]];
-                    }
+                    f += lt[4 * i + cf[i]];
+                    if (bothStrands) r += lt[4 * i + rcCode[j - i]];
                 }
-                for (int x = 0; x < count; ++x) {
-                    const int j = j0 + x;
-                    double* row = table + static_cast<long long>(j) * stride;
-                    if (lastN[j] >= j - w + 1) {
-                        row[2 * k] = kLogImpossible;
-                        row[2 * k + 1] = kLogImpossible;
-                    } else {
-                        row[2 * k] = forwardAcc[x];
-                        row[2 * k + 1] = bothStrands ? reverseAcc[x] : kLogImpossible;
-                    }
-                }
+                StoreWindow(table, stride, k, j, w, lastN, f, r);
             }
         }
     }

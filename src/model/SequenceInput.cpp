@@ -8,21 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "core/Helpers.h"
 #include "model/GibbsDP.h"
 
 namespace {
-
-// Reads one physical line of any length, line feed included when present.
-// Returns false at the end of the file.
-bool ReadLine(std::FILE* file, std::string& line) {
-    line.clear();
-    char buffer[10000];
-    while (std::fgets(buffer, sizeof buffer, file)) {
-        line += buffer;
-        if (!line.empty() && line.back() == '\n') return true;
-    }
-    return !line.empty();
-}
 
 [[noreturn]] void SequenceFileError(const CString& name, const char* detail) {
     std::puts("Input sequence file error!");

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/StochasticDistribution.h"
+#include "core/Helpers.h"
 #include "model/GibbsDP.h"
 
 namespace {
@@ -93,16 +94,6 @@ void CGibbsDP::SampleParameters(double* moduleStartProb, double* mixWeights, dou
 
 namespace {
 
-bool ReadWholeLine(std::FILE* file, std::string& line) {
-    line.clear();
-    char buffer[1000];
-    while (std::fgets(buffer, sizeof buffer, file)) {
-        line += buffer;
-        if (!line.empty() && line.back() == '\n') return true;
-    }
-    return !line.empty();
-}
-
 [[noreturn]] void MatrixFileError(const CString& name, long lineNo, const std::string& what) {
     std::fflush(stdout);
     if (lineNo > 0) {
@@ -145,7 +136,7 @@ void CGibbsDP::LoadInputPWM() {
     std::string line;
     long lineNo = 0;
     int ignored = 0;
-    while (ReadWholeLine(file, line)) {
+    while (ReadLine(file, line)) {
         ++lineNo;
         if (line[0] != '>') continue;
         if (static_cast<int>(inputPWM.size()) >= motifCount) {
@@ -159,7 +150,7 @@ void CGibbsDP::LoadInputPWM() {
         }
         std::vector<double> matrix(static_cast<std::size_t>(w) * 4);
         for (int j = 0; j < w; ++j) {
-            if (!ReadWholeLine(file, line)) {
+            if (!ReadLine(file, line)) {
                 std::fclose(file);
                 MatrixFileError(pwmFile, lineNo,
                                 "the block ends after " + std::to_string(j) + " of " +

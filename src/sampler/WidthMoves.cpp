@@ -95,6 +95,19 @@ Proposal Rebuild(CGibbsDP& g, SITEINFO** from, int w, int shiftForward, int shif
     return p;
 }
 
+// An accepted proposal replaces motif k's sites and counts; a refused one is freed.
+void Settle(CGibbsDP& g, int k, const Proposal& p, bool accept) {
+    if (accept) {
+        delete[] g.countMat[k];
+        g.countMat[k] = p.counts;
+        g.DelSiteHead(g.curSites[k]);
+        g.curSites[k] = p.lists;
+    } else {
+        delete[] p.counts;
+        g.DelSiteHead(p.lists);
+    }
+}
+
 }  // namespace
 
 // UpdateWidth: proposes to grow or shrink motif k by one column at its start
@@ -125,16 +138,9 @@ void CGibbsDP::UpdateWidth(int k) {
     for (int j = 0; j < K; ++j) b += modulePrior[j] + siteTotals[j];
     const double oldScore = CalLogPCondPW(a, b, w, countMat[k], p.oldBg);
     const double newScore = CalLogPCondPW(a, b, newWidth, p.counts, p.newBg);
-    if (MH(oldScore, newScore, 0)) {
-        widths[k] = newWidth;
-        delete[] countMat[k];
-        countMat[k] = p.counts;
-        DelSiteHead(curSites[k]);
-        curSites[k] = p.lists;
-    } else {
-        delete[] p.counts;
-        DelSiteHead(p.lists);
-    }
+    const bool accept = MH(oldScore, newScore, 0);
+    if (accept) widths[k] = newWidth;
+    Settle(*this, k, p, accept);
 }
 
 // PhaseShift: proposes to move all of motif k's sites by one letter towards
@@ -151,13 +157,5 @@ void CGibbsDP::PhaseShift(int k) {
     Proposal p = Rebuild(*this, curSites[k], w, shift, -shift);
     const double oldScore = CalLogPCondPW(2, 2, w, countMat[k], p.oldBg);
     const double newScore = CalLogPCondPW(2, 2, w, p.counts, p.newBg);
-    if (MH(oldScore, newScore, 0)) {
-        delete[] countMat[k];
-        countMat[k] = p.counts;
-        DelSiteHead(curSites[k]);
-        curSites[k] = p.lists;
-    } else {
-        delete[] p.counts;
-        DelSiteHead(p.lists);
-    }
+    Settle(*this, k, p, MH(oldScore, newScore, 0));
 }
