@@ -32,7 +32,8 @@ void CGibbsDP::FindOptimum(int** siteTally, int* widthTally, int D) {
     const int K = motifCount;
     const int R = maxIter - burnIn;
     const double cut = D * threshold;
-    // A threshold beyond the int range (or not a number) selects nothing.
+    // A threshold above the int range (or not a number) selects nothing; one
+    // below it selects every start, as any negative threshold does.
     int t = INT_MAX;
     if (cut < static_cast<double>(INT_MAX) && cut > static_cast<double>(INT_MIN)) t = static_cast<int>(cut);
     else if (cut <= static_cast<double>(INT_MIN)) t = INT_MIN;
