@@ -9,19 +9,15 @@
 #include <vector>
 
 #include "core/StochasticDistribution.h"
+#include "support/TestSupport.h"
+
+using testsupport::Draws;
 
 namespace {
 
 constexpr unsigned int kSeed = 20240611;
 
 // The first `count` values of the generator after srand(seed).
-std::vector<int> Draws(unsigned int seed, int count) {
-    std::srand(seed);
-    std::vector<int> values(count);
-    for (int& v : values) v = std::rand();
-    return values;
-}
-
 // Minus a Gamma(shape) variate from draws[from .. from+shape-1].
 double LogUniformSum(const std::vector<int>& draws, int from, int shape) {
     double x = 0.0;

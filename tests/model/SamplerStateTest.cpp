@@ -15,18 +15,10 @@
 using testsupport::DataPath;
 using testsupport::ReadFile;
 using testsupport::SamplerFixture;
+using testsupport::Site;
+using testsupport::Sites;
 
 namespace {
-
-using Site = std::tuple<std::string, int, int, int>;  // site, pos, strand, tally
-
-std::vector<Site> Sites(const SITEINFO* head) {
-    std::vector<Site> sites;
-    for (const SITEINFO* node = head->next; node; node = node->next) {
-        sites.emplace_back(node->site.CStr(), node->pos, node->strand, node->tally);
-    }
-    return sites;
-}
 
 std::vector<const SITEINFO*> Nodes(const SITEINFO* head) {
     std::vector<const SITEINFO*> nodes;

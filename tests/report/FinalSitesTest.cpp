@@ -14,6 +14,9 @@
 #include "support/TestSupport.h"
 
 using testsupport::SamplerFixture;
+using testsupport::Site;
+using testsupport::Sites;
+using testsupport::SetRecorded;
 
 namespace {
 
@@ -28,21 +31,6 @@ void MakeTallies(CGibbsDP& g, RunWork& work) {
     work.moduleTally.assign(g.seqCount, nullptr);
     work.widthTally.assign(static_cast<std::size_t>(g.motifCount) * kWidthBins, 0);
     g.SetZerosMD(work.siteTally.data(), work.widthTally.data(), work.moduleTally.data());
-}
-
-void SetRecorded(CGibbsDP& g, int R) {
-    g.maxIter = 10 + R;
-    g.burnIn = 10;
-}
-
-using Site = std::tuple<std::string, int, int, int>;  // site, pos, strand, tally
-
-std::vector<Site> Sites(const SITEINFO* head) {
-    std::vector<Site> sites;
-    for (const SITEINFO* node = head->next; node; node = node->next) {
-        sites.emplace_back(node->site.CStr(), node->pos, node->strand, node->tally);
-    }
-    return sites;
 }
 
 }  // namespace

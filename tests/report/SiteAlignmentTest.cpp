@@ -15,6 +15,7 @@
 #include "support/TestSupport.h"
 
 using testsupport::SamplerFixture;
+using testsupport::SetRecorded;
 
 namespace {
 
@@ -48,11 +49,6 @@ void AddFinalSite(CGibbsDP& g, int k, int s, int pos, int strand, int tally) {
     SITEINFO* tail = g.bestSites[k][s];
     while (tail->next) tail = tail->next;
     tail->next = node;
-}
-
-void SetRecorded(CGibbsDP& g, int R) {
-    g.maxIter = 10 + R;
-    g.burnIn = 10;
 }
 
 // Letters from a fixed generator (mt19937's sequence is the same everywhere).

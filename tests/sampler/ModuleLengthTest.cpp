@@ -16,17 +16,11 @@
 using testsupport::DataPath;
 using testsupport::ReadFile;
 using testsupport::SamplerFixture;
+using testsupport::Draws;
 
 namespace {
 
 constexpr double kRandMax = 2147483647.0;
-
-std::vector<int> Draws(unsigned int seed, int n) {
-    std::srand(seed);
-    std::vector<int> values(n);
-    for (int& v : values) v = std::rand();
-    return values;
-}
 
 std::string Letters(int n, int salt) {
     std::string s;

@@ -14,14 +14,9 @@
 #include "support/TestSupport.h"
 
 using testsupport::SamplerFixture;
+using testsupport::Letters;
 
 namespace {
-
-std::string Letters(int n, int salt = 0) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += "ACGT"[(i * 7 + i / 5 + salt) % 4];
-    return s;
-}
 
 void ExpectClose(double actual, double expected, const std::string& what) {
     EXPECT_NEAR(actual, expected, 1e-11 * std::max(1.0, std::fabs(expected))) << what;

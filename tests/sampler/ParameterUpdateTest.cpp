@@ -15,14 +15,9 @@ using testsupport::DataPath;
 using testsupport::RunTool;
 using testsupport::SamplerFixture;
 using testsupport::ScratchDir;
+using testsupport::Letters;
 
 namespace {
-
-std::string Letters(int n, int salt = 0) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += "ACGT"[(i * 7 + i / 5 + salt) % 4];
-    return s;
-}
 
 std::string Fasta(const std::vector<std::string>& seqs) {
     std::string text;

@@ -15,14 +15,9 @@
 #include "support/TestSupport.h"
 
 using testsupport::SamplerFixture;
+using testsupport::Letters;
 
 namespace {
-
-std::string Letters(int n, int salt = 0) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += "ACGT"[(i * 7 + i / 5 + salt) % 4];
-    return s;
-}
 
 int ValueAfter(unsigned seed, int draws) {
     std::srand(seed);

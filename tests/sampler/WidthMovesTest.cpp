@@ -15,18 +15,11 @@
 #include "support/TestSupport.h"
 
 using testsupport::SamplerFixture;
+using testsupport::Draws;
 
 namespace {
 
 constexpr double kRandMax = 2147483647.0;
-
-// The first n values the generator gives after srand(seed).
-std::vector<int> Draws(unsigned int seed, int n) {
-    std::srand(seed);
-    std::vector<int> values(n);
-    for (int& v : values) v = std::rand();
-    return values;
-}
 
 // The first seed whose first `n` draws satisfy the predicate.
 unsigned int SeedWhere(int n, const std::function<bool(const std::vector<int>&)>& wanted) {

@@ -74,6 +74,32 @@ RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd) 
     return result;
 }
 
+std::vector<int> Draws(unsigned int seed, int n) {
+    std::srand(seed);
+    std::vector<int> values(n);
+    for (int& v : values) v = std::rand();
+    return values;
+}
+
+std::string Letters(int n, int salt) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += "ACGT"[(i * 7 + i / 5 + salt) % 4];
+    return s;
+}
+
+std::vector<Site> Sites(const SITEINFO* head) {
+    std::vector<Site> sites;
+    for (const SITEINFO* node = head->next; node; node = node->next) {
+        sites.emplace_back(node->site.CStr(), node->pos, node->strand, node->tally);
+    }
+    return sites;
+}
+
+void SetRecorded(CGibbsDP& g, int R) {
+    g.maxIter = 10 + R;
+    g.burnIn = 10;
+}
+
 SamplerFixture::SamplerFixture(const std::string& fasta) {
     sampler.seqFile = scratch.Write("input.fa", fasta).c_str();
     sampler.motifCount = 3;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "model/GibbsDP.h"
@@ -38,6 +39,19 @@ struct RunResult {
 };
 // Runs the Tessalune binary with the given arguments in directory cwd.
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd = ".");
+
+// The first n values the C library generator gives after srand(seed).
+std::vector<int> Draws(unsigned int seed, int n);
+
+// n letters of a fixed, irregular ACGT pattern; salt shifts it.
+std::string Letters(int n, int salt = 0);
+
+// A site list as plain values: site, pos, strand, tally, in list order.
+using Site = std::tuple<std::string, int, int, int>;
+std::vector<Site> Sites(const SITEINFO* head);
+
+// R recorded iterations after a burn-in of 10.
+void SetRecorded(CGibbsDP& g, int R);
 
 // A sampler whose sequences come from a FASTA text, with the tool's default
 // parameters unless changed before Setup(). Setup() seeds the generator,
