@@ -129,7 +129,8 @@ void TableFill(const Input& input) {
     const int K = g.motifCount;
     const int reps = 20;
     auto start = Clock::now();
-    for (int r = 0; r < reps; ++r) g.CalLogPrPos(work.posLogPr.data(), work.seqLengths.data(), work.motifProb.data());
+    for (int r = 0; r < reps; ++r)
+        g.CalLogPrPos(work.posLogPr.data(), work.seqLengths.data(), work.motifProb.data());
     const double fast = Seconds(start, Clock::now()) / reps;
     start = Clock::now();
     double checksum = 0.0;
@@ -147,7 +148,8 @@ void TableFill(const Input& input) {
     const double plain = Seconds(start, Clock::now());
     const double positions = static_cast<double>(kSequences) * kLength;
     std::printf("table fill: fast %.1f ns per position, plain %.1f ns per position (%.1fx)%s\n",
-                fast / positions * 1e9, plain / positions * 1e9, plain / fast, checksum == 0.0 ? " " : "");
+                fast / positions * 1e9, plain / positions * 1e9, plain / fast,
+                checksum == 0.0 ? " " : "");
 }
 
 void Loop(int iterations) {
@@ -155,10 +157,10 @@ void Loop(int iterations) {
     const double positions = static_cast<double>(kSequences) * kLength;
     const double setup = TimeRun(input, 0);
     const double whole = TimeRun(input, iterations);
-    std::printf("input: %d sequences x %d letters, K = 3, widths 10..14, both strands\n", kSequences,
-                kLength);
-    std::printf("run of %d iterations: %.3f s (set-up and reports alone %.3f s)\n", iterations, whole,
-                setup);
+    std::printf("input: %d sequences x %d letters, K = 3, widths 10..14, both strands\n",
+                kSequences, kLength);
+    std::printf("run of %d iterations: %.3f s (set-up and reports alone %.3f s)\n", iterations,
+                whole, setup);
     std::printf("Gibbs loop: %.1f ns per position per iteration\n",
                 (whole - setup) / iterations / positions * 1e9);
     const std::string command = "rm -rf '" + input.dir + "'";

@@ -19,12 +19,25 @@ int IntValue(const char* text) {
     return static_cast<int>(v);
 }
 
-double RealValue(const char* text) { return std::strtod(text, nullptr); }
+double RealValue(const char* text) {
+    return std::strtod(text, nullptr);
+}
 
 bool TakesValue(char option) {
     switch (option) {
-        case 'i': case 'o': case 'n': case 'N': case 'r': case 'K': case 'L':
-        case 'w': case 'W': case 'b': case 'c': case 'M': case 'S':
+        case 'i':
+        case 'o':
+        case 'n':
+        case 'N':
+        case 'r':
+        case 'K':
+        case 'L':
+        case 'w':
+        case 'W':
+        case 'b':
+        case 'c':
+        case 'M':
+        case 'S':
             return true;
         default:
             return false;
@@ -38,8 +51,9 @@ void PrintReadme() {
     std::puts(kBanner);
     std::puts("******************************");
     std::puts("\nUsage: ./Tessalune -i Seqfile (options)");
-    std::puts("Seqfile must be in FASTA format and each line in the file should contain no more "
-              "than 10K characters\n");
+    std::puts(
+        "Seqfile must be in FASTA format and each line in the file should contain no more "
+        "than 10K characters\n");
     std::puts("Options:");
     std::puts("\t-o\tOutput file (default output.txt)");
     std::puts("\t-n\tMaximum number of iterations (default 2000)");
@@ -52,8 +66,9 @@ void PrintReadme() {
     std::puts("\t-W\tMaximum width for motifs (default 14); should be <= 40 ");
     std::puts("\t-P\tSample parameters each iteration. See readme file for details");
     std::puts("\t-B\tOutput log-posterior model odds over null model (pure background)");
-    std::puts("\t-s\tDegerate to search for K independent motifs without considering module "
-              "structure");
+    std::puts(
+        "\t-s\tDegerate to search for K independent motifs without considering module "
+        "structure");
     std::puts("\t-S\tRandom seed (default: the current time)");
 }
 
@@ -100,20 +115,40 @@ bool ParseInputParam(INPUTPARAMETER* param, int argc, char** argv, CString* erro
             value = argv[i + 1];
         }
         switch (option) {
-            case 'i': param->seqFile = value; break;
-            case 'o': param->outFile = value; break;
-            case 'n': param->maxIter = IntValue(value); break;
-            case 'N': param->runCount = IntValue(value); break;
-            case 'r': param->bothStrands = value[0] == '0' ? 0 : 1; break;
-            case 'K': param->motifCount = IntValue(value); break;
-            case 'L': param->moduleLength = IntValue(value); break;
-            case 'w': param->minWidth = IntValue(value); break;
-            case 'W': param->maxWidth = IntValue(value); break;
+            case 'i':
+                param->seqFile = value;
+                break;
+            case 'o':
+                param->outFile = value;
+                break;
+            case 'n':
+                param->maxIter = IntValue(value);
+                break;
+            case 'N':
+                param->runCount = IntValue(value);
+                break;
+            case 'r':
+                param->bothStrands = value[0] == '0' ? 0 : 1;
+                break;
+            case 'K':
+                param->motifCount = IntValue(value);
+                break;
+            case 'L':
+                param->moduleLength = IntValue(value);
+                break;
+            case 'w':
+                param->minWidth = IntValue(value);
+                break;
+            case 'W':
+                param->maxWidth = IntValue(value);
+                break;
             case 'b':
                 param->useBgFile = 1;
                 param->bgFile = value;
                 break;
-            case 'c': param->threshold = RealValue(value); break;
+            case 'c':
+                param->threshold = RealValue(value);
+                break;
             case 'M':
                 param->readPWM = 1;
                 param->pwmFile = value;
@@ -122,11 +157,20 @@ bool ParseInputParam(INPUTPARAMETER* param, int argc, char** argv, CString* erro
                 param->useSeed = 1;
                 param->seed = static_cast<unsigned int>(std::strtoll(value, nullptr, 10));
                 break;
-            case 'P': param->sampleParams = 1; break;
-            case 's': param->independent = 1; break;
-            case 'd': param->fixModuleLength = 0; break;
-            case 'B': param->outputBF = 1; break;
-            default: break;
+            case 'P':
+                param->sampleParams = 1;
+                break;
+            case 's':
+                param->independent = 1;
+                break;
+            case 'd':
+                param->fixModuleLength = 0;
+                break;
+            case 'B':
+                param->outputBF = 1;
+                break;
+            default:
+                break;
         }
     }
     return true;
@@ -161,8 +205,8 @@ int RunModSampling(INPUTPARAMETER* param, int runIndex) {
     sampler.threshold = param->threshold;
     sampler.burnIn = static_cast<int>(sampler.maxIter * 0.7);
     // Repeated runs get distinct seeds, so runs started in the same second differ.
-    const unsigned int base = param->useSeed ? param->seed
-                                             : static_cast<unsigned int>(std::time(nullptr));
+    const unsigned int base =
+        param->useSeed ? param->seed : static_cast<unsigned int>(std::time(nullptr));
     sampler.seed = base + static_cast<unsigned int>(runIndex);
     sampler.DataAugmentation();
     return sampler.failedFiles.empty() ? 0 : 1;

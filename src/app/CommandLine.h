@@ -8,27 +8,27 @@
 inline constexpr const char* kBanner = "Tessalune 1.0: de novo discovery of cis-regulatory modules";
 
 struct INPUTPARAMETER {
-    CString cmdLine;       // banner line, then every word followed by one blank
-    int bothStrands;       // -r: 1 both strands, 0 forward only
-    int independent;       // -s: K independent motifs, no module structure
-    int fixModuleLength;   // -d sets 0: sample the module length after burn-in
-    int sampleParams;      // -P: draw the parameters each iteration
-    int outputBF;          // -B: estimate the log posterior model odds
-    int useBgFile;         // -b
-    int readPWM;           // -M
-    CString seqFile;       // -i
-    CString bgFile;        // -b
-    CString outFile;       // -o
-    CString pwmFile;       // -M
-    int maxIter;           // -n
-    int motifCount;        // -K
-    int minWidth;          // -w
-    int maxWidth;          // -W
-    int moduleLength;      // -L
-    int runCount;          // -N
-    double threshold;      // -c
-    int useSeed;           // -S given
-    unsigned int seed;     // -S: run r seeds the generator with seed + r
+    CString cmdLine;      // banner line, then every word followed by one blank
+    int bothStrands;      // -r: 1 both strands, 0 forward only
+    int independent;      // -s: K independent motifs, no module structure
+    int fixModuleLength;  // -d sets 0: sample the module length after burn-in
+    int sampleParams;     // -P: draw the parameters each iteration
+    int outputBF;         // -B: estimate the log posterior model odds
+    int useBgFile;        // -b
+    int readPWM;          // -M
+    CString seqFile;      // -i
+    CString bgFile;       // -b
+    CString outFile;      // -o
+    CString pwmFile;      // -M
+    int maxIter;          // -n
+    int motifCount;       // -K
+    int minWidth;         // -w
+    int maxWidth;         // -W
+    int moduleLength;     // -L
+    int runCount;         // -N
+    double threshold;     // -c
+    int useSeed;          // -S given
+    unsigned int seed;    // -S: run r seeds the generator with seed + r
 };
 
 void PrintReadme();

@@ -15,7 +15,9 @@ RunWork::~RunWork() {
 }
 
 // OutputInfo: the progress line of iteration t.
-void CGibbsDP::OutputInfo(int t) { std::printf("Finish runing iteration %d.\n", t); }
+void CGibbsDP::OutputInfo(int t) {
+    std::printf("Finish runing iteration %d.\n", t);
+}
 
 // DataAugmentation: one complete sampling run.
 void CGibbsDP::DataAugmentation() {
@@ -84,7 +86,8 @@ void CGibbsDP::RunIteration(int t, RunWork& work) {
     if (lengthMoves) {
         work.lengthMove = rng::Next() % 4;
         if (moduleLength <= 80 && work.lengthMove >= 2) work.lengthMove = -1;
-        if (moduleLength >= std::min(500, work.meanLength) && work.lengthMove <= 1) work.lengthMove = -1;
+        if (moduleLength >= std::min(500, work.meanLength) && work.lengthMove <= 1)
+            work.lengthMove = -1;
     }
 
     CalLogPrPos(work.posLogPr.data(), work.seqLengths.data(), work.motifProb.data());
@@ -104,7 +107,8 @@ void CGibbsDP::RunIteration(int t, RunWork& work) {
         CopySample(curSites, bestSites);
         bestLogPost = score;
     }
-    if (t > burnIn) RecordMD(work.siteTally.data(), work.widthTally.data(), work.moduleTally.data());
+    if (t > burnIn)
+        RecordMD(work.siteTally.data(), work.widthTally.data(), work.moduleTally.data());
     if (t % 50 == 0) OutputInfo(t);
 }
 
@@ -116,8 +120,8 @@ void CGibbsDP::FinishRun(RunWork& work) {
     FindOptimum(work.siteTally.data(), work.widthTally.data(), D);
     AlignSites();
     if (outputBF) {
-        ISforBF(&work.moduleStartProb, work.mixWeights.data(), work.motifProb, work.seqLengths.data(),
-                work.posLogPr.data());
+        ISforBF(&work.moduleStartProb, work.mixWeights.data(), work.motifProb,
+                work.seqLengths.data(), work.posLogPr.data());
     }
     Output(outFile, work.moduleTally.data(), work.seqLengths.data());
     OutputModPr(work.moduleTally.data(), work.seqLengths.data(), D, outFile);

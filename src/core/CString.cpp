@@ -4,7 +4,9 @@
 #include <cstring>
 #include <utility>
 
-CString::CString(const CString& source) { Assign(source.text, source.length); }
+CString::CString(const CString& source) {
+    Assign(source.text, source.length);
+}
 
 CString::CString(CString&& source) noexcept
     : text(std::exchange(source.text, nullptr)), length(std::exchange(source.length, 0)) {}
@@ -14,11 +16,17 @@ CString::CString(char c) {
     Assign(one, 1);
 }
 
-CString::CString(const char* s) { Assign(s, s ? static_cast<int>(std::strlen(s)) : 0); }
+CString::CString(const char* s) {
+    Assign(s, s ? static_cast<int>(std::strlen(s)) : 0);
+}
 
-CString::CString(const char* s, int count) { Assign(s, count); }
+CString::CString(const char* s, int count) {
+    Assign(s, count);
+}
 
-CString::~CString() { delete[] text; }
+CString::~CString() {
+    delete[] text;
+}
 
 // Replaces the contents by count characters from s. The new buffer is made
 // before the old one is freed, so s may point into this string's own text.
@@ -41,7 +49,9 @@ CString CString::operator+(const CString& right) const {
     return result;
 }
 
-CString CString::operator+(const char* s) const { return *this + CString(s); }
+CString CString::operator+(const char* s) const {
+    return *this + CString(s);
+}
 
 CString& CString::operator=(const CString& source) {
     if (this != &source) Assign(source.text, source.length);
@@ -67,7 +77,9 @@ bool CString::operator==(const CString& other) const {
     return length == 0 || std::memcmp(text, other.text, length) == 0;
 }
 
-CString CString::Left(int n) const { return CString(text, std::clamp(n, 0, length)); }
+CString CString::Left(int n) const {
+    return CString(text, std::clamp(n, 0, length));
+}
 
 CString CString::Right(int n) const {
     const int count = std::clamp(n, 0, length);
@@ -98,6 +110,10 @@ int CString::Find(const CString& needle, int start) const {
     return -1;
 }
 
-int CString::Find(const char* needle, int start) const { return Find(CString(needle), start); }
+int CString::Find(const char* needle, int start) const {
+    return Find(CString(needle), start);
+}
 
-int CString::Find(const char* needle) const { return Find(CString(needle), 0); }
+int CString::Find(const char* needle) const {
+    return Find(CString(needle), 0);
+}

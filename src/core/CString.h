@@ -5,7 +5,7 @@
 #pragma once
 
 class CString {
-public:
+  public:
     CString() = default;
     CString(const CString& source);
     CString(CString&& source) noexcept;
@@ -40,7 +40,7 @@ public:
     int Find(const char* needle, int start) const;
     int Find(const char* needle) const;
 
-private:
+  private:
     void Assign(const char* s, int count);
 
     char* text = nullptr;

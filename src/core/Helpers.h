@@ -38,7 +38,9 @@ constexpr std::array<char, 256> MakeComplementTable() {
 }
 inline constexpr std::array<char, 256> kComplement = MakeComplementTable();
 
-inline int Code(char c) { return kCode[static_cast<unsigned char>(c)]; }
+inline int Code(char c) {
+    return kCode[static_cast<unsigned char>(c)];
+}
 
 // Counting code for the count matrices: A..T in either case give 0..3, every
 // other letter (N included) gives 4 and is not counted.

@@ -8,15 +8,23 @@
 namespace rng {
 
 // The next raw value of the generator, 0 .. 2147483647.
-inline int Next() { return std::rand(); }
+inline int Next() {
+    return std::rand();
+}
 
 // Acceptance tests: r / 2147483647.0, in [0, 1].
-inline double AcceptUniform() { return Next() / 2147483647.0; }
+inline double AcceptUniform() {
+    return Next() / 2147483647.0;
+}
 
 // Variates: (r + 1) / 2147483649, strictly inside (0, 1), so its log is finite.
-inline double OpenUniform() { return (Next() + 1.0) / 2147483649.0; }
+inline double OpenUniform() {
+    return (Next() + 1.0) / 2147483649.0;
+}
 
 // Proposal coins: r * 2^-31, in [0, 1).
-inline double Coin() { return Next() * (1.0 / 2147483648.0); }
+inline double Coin() {
+    return Next() * (1.0 / 2147483648.0);
+}
 
 }  // namespace rng

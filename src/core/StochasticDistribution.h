@@ -4,7 +4,7 @@
 #pragma once
 
 class CStochasticDistribution {
-public:
+  public:
     // One Beta(a, b) variate: a uniforms for X, then b for Y, X / (X + Y).
     // Beta(a, 0) is 1 and Beta(0, b) is 0; Beta(0, 0) gives 0.5.
     double Beta(int a, int b);

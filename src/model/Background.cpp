@@ -23,7 +23,9 @@ constexpr double kBgFloor = 1e-6;
 // Background log-probability of a first letter that is N.
 constexpr double kLogUnknownLetter = -1.386;
 
-bool IsN(char c) { return c == 'N' || c == 'n'; }
+bool IsN(char c) {
+    return c == 'N' || c == 'n';
+}
 
 [[noreturn]] void BackgroundFileError(const CString& name, long lineNo, const char* what) {
     std::fflush(stdout);
@@ -109,9 +111,8 @@ void CGibbsDP::CalLogBgPrPos(double** posLogPr, int* seqLengths) {
             } else {
                 const char prev = seq[j - 1];
                 const char cur = seq[j];
-                v = (IsN(prev) || IsN(cur))
-                        ? kLogUnknownLetter
-                        : logBgProb[4 + 4 * base::Code(prev) + base::Code(cur)];
+                v = (IsN(prev) || IsN(cur)) ? kLogUnknownLetter
+                                            : logBgProb[4 + 4 * base::Code(prev) + base::Code(cur)];
             }
             table[static_cast<long long>(j) * stride + slot] = v;
         }
@@ -152,7 +153,8 @@ void CGibbsDP::CalLogBgPrPos(double** posLogPr, int* seqLengths) {
             }
         }
         const int code = base::Code(seqs[seqNo - 1][posNo - 1]);
-        static constexpr int kColumnOfCode[4] = {2, 4, 5, 3};  // A, C, G, T in file order A, T, C, G
+        static constexpr int kColumnOfCode[4] = {2, 4, 5,
+                                                 3};  // A, C, G, T in file order A, T, C, G
         posLogPr[seqNo - 1][static_cast<long long>(posNo - 1) * stride + slot] =
             std::log(col[kColumnOfCode[code]]);
     }

@@ -20,10 +20,10 @@ constexpr int kWidthBins = 50;
 // One node of a site list. A list starts with a head node that carries no
 // site; its `next` is the first site.
 struct SITEINFO {
-    CString site;      // letters as read on the site's own strand
-    int pos = 0;       // start in forward-strand coordinates
-    int strand = 1;    // 1 forward, 0 reverse
-    int tally = 0;     // pooled posterior count of a final site
+    CString site;    // letters as read on the site's own strand
+    int pos = 0;     // start in forward-strand coordinates
+    int strand = 1;  // 1 forward, 0 reverse
+    int tally = 0;   // pooled posterior count of a final site
     SITEINFO* next = nullptr;
 };
 
@@ -54,18 +54,18 @@ struct RunWork {
     double moduleStartProb = 0.0;
     std::vector<double> mixWeights;  // K + 1
     MotifMatrices motifProb;
-    std::vector<int*> siteTally;     // rows made by SetZerosMD
-    std::vector<int> widthTally;     // K x 50
-    std::vector<int*> moduleTally;   // rows made by SetZerosMD
+    std::vector<int*> siteTally;    // rows made by SetZerosMD
+    std::vector<int> widthTally;    // K x 50
+    std::vector<int*> moduleTally;  // rows made by SetZerosMD
     std::vector<int> seqLengths;
     std::vector<std::vector<double>> tableStore;
-    std::vector<double*> posLogPr;   // per sequence, n x (2K + 1)
+    std::vector<double*> posLogPr;  // per sequence, n x (2K + 1)
     int meanLength = 0;
     int lengthMove = -1;
 };
 
 class CGibbsDP {
-public:
+  public:
     CGibbsDP();
     virtual ~CGibbsDP();
     CGibbsDP(const CGibbsDP&) = delete;
@@ -109,8 +109,6 @@ public:
     // ---- motif likelihood tables ----
     void CalLogPrPos(double** posLogPr, int* seqLengths, double** motifProb);
     double CalLogMotifPr(CString word, const double* matrix);
-    void StoreWindow(double* table, int stride, int k, int j, int w, const int* lastN,
-                     double forward, double reverse) const;
 
     // ---- motif parameter update ----
     void UpdateParameters(double* moduleStartProb, double* mixWeights, double** motifProb);
@@ -230,17 +228,16 @@ public:
     // Matrices of the motif matrix file (rows smoothed), applied at iteration 1.
     std::vector<std::vector<double>> inputPWM;
 
-private:
-    // Work arrays reused for every sequence and module of the run.
-    std::vector<double> mixPrefixWork, windowWork, forwardWork, siteForwardWork;
-    std::vector<double> candidateWork, logThetaWork, logMixWork;
-    std::vector<int> startWork;
-
-public:
     // Sizes the work arrays for sequences of up to n letters.
     void EnsureWorkArrays(int n);
     // Sequence s's block of strandLogPr, sized for it (new rows hold kLogImpossible).
     double* StrandSumBlock(int s);
     // ln of each mixture weight into logMixWork.
     void LoadLogMixWeights(const double* mixWeights);
+
+  private:
+    // Work arrays reused for every sequence and module of the run.
+    std::vector<double> mixPrefixWork, windowWork, forwardWork, siteForwardWork;
+    std::vector<double> candidateWork, logThetaWork, logMixWork;
+    std::vector<int> startWork;
 };

@@ -6,7 +6,6 @@
 #include "core/Helpers.h"
 #include "model/GibbsDP.h"
 
-
 // CalLogMotifPr: log-likelihood of a word under one motif matrix (rows of
 // A, C, G, T probabilities; at least as many rows as the word has letters),
 // summed from 0.0 with the column rising. Letters other than C, G, T count as A.
@@ -16,10 +15,12 @@ double CGibbsDP::CalLogMotifPr(CString word, const double* matrix) {
     return r;
 }
 
+namespace {
+
 // Writes motif k's two slots of row j: the window sums, or kLogImpossible
 // where the window holds N (and in the reverse slot with one strand).
-void CGibbsDP::StoreWindow(double* table, int stride, int k, int j, int w, const int* lastN,
-                           double forward, double reverse) const {
+void StoreWindow(double* table, int stride, int k, int j, int w, const int* lastN, bool bothStrands,
+                 double forward, double reverse) {
     double* row = table + static_cast<long long>(j) * stride;
     if (lastN[j] >= j - w + 1) {
         row[2 * k] = kLogImpossible;
@@ -29,6 +30,8 @@ void CGibbsDP::StoreWindow(double* table, int stride, int k, int j, int w, const
         row[2 * k + 1] = bothStrands ? reverse : kLogImpossible;
     }
 }
+
+}  // namespace
 
 // CalLogPrPos: rewrites the motif slots of every row of every non-empty
 // sequence from the matrices: slot 2k the forward and slot 2k+1 the reverse
@@ -50,7 +53,8 @@ void CGibbsDP::CalLogPrPos(double** posLogPr, int* seqLengths, double** motifPro
     }
     logThetaWork.resize(total);
     for (int k = 0; k < K; ++k) {
-        for (int e = 0; e < 4 * widths[k]; ++e) logThetaWork[offset[k] + e] = std::log(motifProb[k][e]);
+        for (int e = 0; e < 4 * widths[k]; ++e)
+            logThetaWork[offset[k] + e] = std::log(motifProb[k][e]);
     }
 
     for (int s = 0; s < seqCount; ++s) {
@@ -101,7 +105,9 @@ void CGibbsDP::CalLogPrPos(double** posLogPr, int* seqLengths, double** motifPro
                 }
                 const double forward[4] = {f0, f1, f2, f3};
                 const double reverse[4] = {r0, r1, r2, r3};
-                for (int x = 0; x < 4; ++x) StoreWindow(table, stride, k, j + x, w, lastN, forward[x], reverse[x]);
+                for (int x = 0; x < 4; ++x)
+                    StoreWindow(table, stride, k, j + x, w, lastN, bothStrands, forward[x],
+                                reverse[x]);
             }
             for (; j < n; ++j) {
                 const std::uint8_t* cf = code + (j - w + 1);
@@ -111,7 +117,7 @@ void CGibbsDP::CalLogPrPos(double** posLogPr, int* seqLengths, double** motifPro
                     f += lt[4 * i + cf[i]];
                     if (bothStrands) r += lt[4 * i + rcCode[j - i]];
                 }
-                StoreWindow(table, stride, k, j, w, lastN, f, r);
+                StoreWindow(table, stride, k, j, w, lastN, bothStrands, f, r);
             }
         }
     }

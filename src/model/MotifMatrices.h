@@ -7,9 +7,8 @@
 #include <vector>
 
 class MotifMatrices {
-public:
-    explicit MotifMatrices(int motifCount = 0)
-        : store(motifCount), pointers(motifCount, nullptr) {}
+  public:
+    explicit MotifMatrices(int motifCount = 0) : store(motifCount), pointers(motifCount, nullptr) {}
     MotifMatrices(const MotifMatrices&) = delete;
     MotifMatrices& operator=(const MotifMatrices&) = delete;
     MotifMatrices(MotifMatrices&&) = default;
@@ -26,7 +25,7 @@ public:
     double* operator[](int k) { return pointers[k]; }
     const double* operator[](int k) const { return pointers[k]; }
 
-private:
+  private:
     std::vector<std::vector<double>> store;
     std::vector<double*> pointers;
 };

@@ -18,7 +18,9 @@ CGibbsDP::CGibbsDP()
       seqCount(0),
       bothStrands(1) {}
 
-CGibbsDP::~CGibbsDP() { FreeMemery(); }
+CGibbsDP::~CGibbsDP() {
+    FreeMemery();
+}
 
 // Initialize: reads the sequences, allocates the state, draws the initial
 // widths (one rand() per motif) and sets the priors.

@@ -16,8 +16,8 @@ namespace {
 [[noreturn]] void SequenceFileError(const CString& name, const char* detail) {
     std::puts("Input sequence file error!");
     std::fflush(stdout);
-    std::fprintf(stderr, "Tessalune: %s: %s\n", name.GetLength() ? name.CStr() : "(no -i file given)",
-                 detail);
+    std::fprintf(stderr, "Tessalune: %s: %s\n",
+                 name.GetLength() ? name.CStr() : "(no -i file given)", detail);
     std::exit(1);
 }
 

@@ -35,14 +35,17 @@ void CGibbsDP::FindOptimum(int** siteTally, int* widthTally, int D) {
     // A threshold above the int range (or not a number) selects nothing; one
     // below it selects every start, as any negative threshold does.
     int t = INT_MAX;
-    if (cut < static_cast<double>(INT_MAX) && cut > static_cast<double>(INT_MIN)) t = static_cast<int>(cut);
-    else if (cut <= static_cast<double>(INT_MIN)) t = INT_MIN;
+    if (cut < static_cast<double>(INT_MAX) && cut > static_cast<double>(INT_MIN))
+        t = static_cast<int>(cut);
+    else if (cut <= static_cast<double>(INT_MIN))
+        t = INT_MIN;
     for (int k = 0; k < K; ++k) {
         if (R > 0) {
             // Every recorded width counts, so a width given by the matrix file
             // outside minWidth..maxWidth is kept rather than summed to 0.
             long long S = 0;
-            for (int w = 0; w < kWidthBins; ++w) S += static_cast<long long>(w) * widthTally[k * kWidthBins + w];
+            for (int w = 0; w < kWidthBins; ++w)
+                S += static_cast<long long>(w) * widthTally[k * kWidthBins + w];
             const int width = static_cast<int>(static_cast<double>(S) / D + 0.5);
             if (width >= 1 && width != widths[k]) {
                 widths[k] = width;

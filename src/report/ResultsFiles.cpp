@@ -84,7 +84,8 @@ void CGibbsDP::Output(CString fileName, int** moduleTally, int* seqLengths) {
         for (int k = 0; k < K; ++k) {
             if (siteTotals[k] <= 2) continue;
             for (const SITEINFO* node = bestSites[k][s]->next; node; node = node->next) {
-                if (node->pos >= 0 && node->pos < n) labels[node->pos] = node->strand == 1 ? k + 1 : -(k + 1);
+                if (node->pos >= 0 && node->pos < n)
+                    labels[node->pos] = node->strand == 1 ? k + 1 : -(k + 1);
             }
         }
         bool inside = false;
@@ -149,7 +150,8 @@ void CGibbsDP::Output(CString fileName, int** moduleTally, int* seqLengths) {
                 report += seqNames[s].CStr();
                 report += node->strand == 1 ? "\tf\t" : "\tr\t";
                 AppendFormat(report, "%d\t", node->pos);
-                AppendFormat(report, "\t%.3lf\t\n", R > 0 ? static_cast<double>(node->tally) / R : 0.0);
+                AppendFormat(report, "\t%.3lf\t\n",
+                             R > 0 ? static_cast<double>(node->tally) / R : 0.0);
                 report += node->site.CStr();
                 report += "\n";
             }

@@ -90,8 +90,9 @@ void CGibbsDP::AlignSites() {
                         slots[2 * (t - lo)] = WindowScore(code + t, 1, w, logTheta.data()) - g;
                         // the reverse complement read from the window's last letter back
                         slots[2 * (t - lo) + 1] =
-                            bothStrands ? WindowScore(rcCode + t + w - 1, -1, w, logTheta.data()) - g
-                                        : kLogImpossible;
+                            bothStrands
+                                ? WindowScore(rcCode + t + w - 1, -1, w, logTheta.data()) - g
+                                : kLogImpossible;
                     }
                     const int mx = Maximum(slots, 2 * m);
                     double cumulative = 0.0;

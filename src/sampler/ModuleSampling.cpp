@@ -218,10 +218,18 @@ void CGibbsDP::SampleModule(double* windowLogPr, double* forwardLogPr, double x,
         if (*lengthMove >= 0) {
             int e0 = 0;
             switch (*lengthMove) {
-                case 0: e0 = start - h; break;
-                case 1: e0 = i + 1; break;
-                case 2: e0 = start; break;
-                default: e0 = i - h + 1; break;
+                case 0:
+                    e0 = start - h;
+                    break;
+                case 1:
+                    e0 = i + 1;
+                    break;
+                case 2:
+                    e0 = start;
+                    break;
+                default:
+                    e0 = i - h + 1;
+                    break;
             }
             const int e1 = e0 + h - 1;
             if (e0 < 0 || e1 >= n) {

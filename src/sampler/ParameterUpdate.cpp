@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/StochasticDistribution.h"
 #include "core/Helpers.h"
+#include "core/StochasticDistribution.h"
 #include "model/GibbsDP.h"
 
 namespace {
@@ -20,7 +20,8 @@ namespace {
 // it negative; no count can be.
 long long BackgroundTokens(const CGibbsDP& g) {
     long long B = g.independent ? g.totalLength : g.ModuleCoverage();
-    for (int k = 0; k < g.motifCount; ++k) B -= static_cast<long long>(g.widths[k]) * g.siteTotals[k];
+    for (int k = 0; k < g.motifCount; ++k)
+        B -= static_cast<long long>(g.widths[k]) * g.siteTotals[k];
     return B < 0 ? 0 : B;
 }
 
@@ -44,14 +45,16 @@ void CGibbsDP::UpdateParameters(double* moduleStartProb, double* mixWeights, dou
         *moduleStartProb = 0.9999999999;
     } else {
         const long long C = ModuleCoverage();
-        *moduleStartProb = static_cast<double>(M + moduleStartPrior) /
-                           static_cast<double>((totalLength - C) + M + moduleStartPrior + nonModulePrior);
+        *moduleStartProb =
+            static_cast<double>(M + moduleStartPrior) /
+            static_cast<double>((totalLength - C) + M + moduleStartPrior + nonModulePrior);
     }
     const long long B = BackgroundTokens(*this);
     long long T = B + modulePrior[K];
     for (int k = 0; k < K; ++k) T += siteTotals[k] + modulePrior[k];
     for (int k = 0; k < K; ++k) {
-        mixWeights[k] = static_cast<double>(siteTotals[k] + modulePrior[k]) / static_cast<double>(T);
+        mixWeights[k] =
+            static_cast<double>(siteTotals[k] + modulePrior[k]) / static_cast<double>(T);
     }
     mixWeights[K] = static_cast<double>(B + modulePrior[K]) / static_cast<double>(T);
     for (int k = 0; k < K; ++k) {
@@ -97,7 +100,8 @@ namespace {
 [[noreturn]] void MatrixFileError(const CString& name, long lineNo, const std::string& what) {
     std::fflush(stdout);
     if (lineNo > 0) {
-        std::printf("Motif matrix file error: %s, line %ld: %s\n", name.CStr(), lineNo, what.c_str());
+        std::printf("Motif matrix file error: %s, line %ld: %s\n", name.CStr(), lineNo,
+                    what.c_str());
     } else {
         std::printf("Motif matrix file error: %s: %s\n", name.CStr(), what.c_str());
     }
@@ -112,7 +116,8 @@ bool ParseRow(const std::string& line, double* values) {
         char* end = nullptr;
         const double v = std::strtod(p, &end);
         if (end == p || !(v >= 0.0) || !std::isfinite(v)) return false;
-        if (*end != '\0' && *end != '\t' && *end != ' ' && *end != '\r' && *end != '\n') return false;
+        if (*end != '\0' && *end != '\t' && *end != ' ' && *end != '\r' && *end != '\n')
+            return false;
         values[b] = v;
         p = end;
     }
@@ -160,7 +165,8 @@ void CGibbsDP::LoadInputPWM() {
             double* row = matrix.data() + 4 * j;
             if (!ParseRow(line, row)) {
                 std::fclose(file);
-                MatrixFileError(pwmFile, lineNo, "a row must hold four non-negative numbers (A C G T)");
+                MatrixFileError(pwmFile, lineNo,
+                                "a row must hold four non-negative numbers (A C G T)");
             }
             const double S = row[0] + row[1] + row[2] + row[3];
             if (!(S > 0.0)) {
@@ -172,9 +178,11 @@ void CGibbsDP::LoadInputPWM() {
         inputPWM.push_back(std::move(matrix));
     }
     std::fclose(file);
-    if (inputPWM.empty()) MatrixFileError(pwmFile, 0, "no matrix block (a line beginning with '>')");
+    if (inputPWM.empty())
+        MatrixFileError(pwmFile, 0, "no matrix block (a line beginning with '>')");
     if (ignored > 0) {
-        std::fprintf(stderr, "Tessalune: warning: %s: %d matrix block(s) beyond the first %d ignored\n",
+        std::fprintf(stderr,
+                     "Tessalune: warning: %s: %d matrix block(s) beyond the first %d ignored\n",
                      pwmFile.CStr(), ignored, motifCount);
     }
 }

@@ -54,7 +54,8 @@ double CGibbsDP::CalLogPCondPW(long long a, long long b, int w, const int* count
     const int n = w > 0 ? counts[0] + counts[1] + counts[2] + counts[3] : 0;
     double score = logGamma(static_cast<int>(a)) - logGamma(static_cast<int>(b));
     for (int j = 0; j < w; ++j) {
-        for (int base = 0; base < 4; ++base) score += logGamma(counts[4 * j + base] + basePrior[base]);
+        for (int base = 0; base < 4; ++base)
+            score += logGamma(counts[4 * j + base] + basePrior[base]);
     }
     score = score - w * logGamma(n + S) - bgSum + w * kLn15 - logGamma(w + 1);
     return score;
@@ -123,7 +124,8 @@ void CGibbsDP::UpdateWidth(int k) {
     if (d == 1 && atStart && blocked[0]) return;
     if (d == 1 && !atStart && blocked[1]) return;
     const int newWidth = w + d;
-    if (newWidth < minWidth || newWidth > maxWidth || newWidth < 1 || newWidth >= kWidthBins) return;
+    if (newWidth < minWidth || newWidth > maxWidth || newWidth < 1 || newWidth >= kWidthBins)
+        return;
 
     // forward sites move at their start side, reverse sites at their end side
     const int shiftForward = atStart ? -d : 0;

@@ -21,7 +21,8 @@ const std::string kBannerLine = "Tessalune 1.0: de novo discovery of cis-regulat
 // Words of the form @name stand for the fixture tests/data/name.
 std::vector<std::string> Expand(const std::vector<std::string>& words) {
     std::vector<std::string> args;
-    for (const auto& w : words) args.push_back(!w.empty() && w[0] == '@' ? DataPath(w.substr(1)) : w);
+    for (const auto& w : words)
+        args.push_back(!w.empty() && w[0] == '@' ? DataPath(w.substr(1)) : w);
     return args;
 }
 
@@ -34,8 +35,8 @@ std::string Joined(const std::vector<std::string>& words) {
 // What a run that passes its set-up writes: the echoed command line (program
 // path first, every word followed by a blank) and the sequence count.
 std::string RunHeader(const std::vector<std::string>& args, int sequences) {
-    return kBannerLine + TESSALUNE_BINARY + " " + Joined(args) + "\nInput " + std::to_string(sequences) +
-           " sequences.\n";
+    return kBannerLine + TESSALUNE_BINARY + " " + Joined(args) + "\nInput " +
+           std::to_string(sequences) + " sequences.\n";
 }
 
 std::string LastLine(std::string text) {
@@ -164,7 +165,9 @@ TEST(Binary, CompletedSetUpPrintsCommandLineAndSequenceCount) {
         {{"-i", "@crp0.fa", "-L", "10", "-S", "1"}, 18, 1},
         {{"-i", "@crp0.fa", "-w", "12", "-W", "10", "-S", "1"}, 18, 1},
         {{"-i", "@crp0.fa", "-w", "5", "-W", "40", "-K", "1", "-S", "2"}, 18, 1},
-        {{"-i", "@crp0.fa", "-K", "9", "-W", "40", "-S", "3"}, 18, 1},  // modules too short for the sites
+        {{"-i", "@crp0.fa", "-K", "9", "-W", "40", "-S", "3"},
+         18,
+         1},  // modules too short for the sites
         {{"-i", "@crp0.fa", "-s", "-S", "4"}, 18, 1},
         {{"-i", "@crp0.fa", "-N", "3", "-S", "5"}, 18, 3},
         {{"-i", "@crp0.fa", "stray.txt", "100%d%s%n", "-S", "6"}, 18, 1},  // echoed, not a format
@@ -218,7 +221,8 @@ TEST(Binary, BackgroundFileThatReadsCleanly) {
                                      "short\n"
                                      "18\tx\t0.1\t0.2\t0.3\t0.4\t105\n"
                                      "2\t0\t0.3\t0.2\t0.25\t0.25\t50");  // no final newline
-    const std::vector<std::string> args = {"-i", DataPath("crp0.fa"), "-b", bg, "-S", "1", "-n", "0"};
+    const std::vector<std::string> args = {"-i", DataPath("crp0.fa"), "-b", bg, "-S", "1", "-n",
+                                           "0"};
     const auto run = RunTool(args, cwd.path());
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, RunHeader(args, 18));
@@ -244,7 +248,8 @@ TEST(Binary, BackgroundFileErrors) {
         {"negative probability", "1\t0\t-0.3\t0.2\t0.25\t0.25\t1\n", 1},
         {"not a number", "1\t0\tnan\t0.2\t0.25\t0.25\t1\n", 1},
         {"infinite", "1\t0\t0.3\t0.2\tinf\t0.25\t1\n", 1},
-        {"bad line after a good one", "1\t0\t0.3\t0.2\t0.25\t0.25\t1\n2\t0\t0.3\t0.2\t0.25\t0.25\t999\n", 2},
+        {"bad line after a good one",
+         "1\t0\t0.3\t0.2\t0.25\t0.25\t1\n2\t0\t0.3\t0.2\t0.25\t0.25\t999\n", 2},
         {"short lines are counted", "\n1\t2\t3\t4\t5\n1\t0\t0.3\t0.2\t0.25\t0.25\n", 3},
     };
     for (const auto& c : cases) {

@@ -27,7 +27,8 @@ Parsed Parse(const std::vector<std::string>& words) {
     Parsed parsed;
     SetDefaultParam(&parsed.param);
     CString error;
-    parsed.ok = ParseInputParam(&parsed.param, static_cast<int>(argvText.size()), argv.data(), &error);
+    parsed.ok =
+        ParseInputParam(&parsed.param, static_cast<int>(argvText.size()), argv.data(), &error);
     parsed.error = error.CStr();
     return parsed;
 }
@@ -38,10 +39,13 @@ INPUTPARAMETER Defaults() {
     return p;
 }
 
-std::string Text(const CString& s) { return s.CStr(); }
+std::string Text(const CString& s) {
+    return s.CStr();
+}
 
 // Every field but cmdLine.
-void ExpectSameRecord(const INPUTPARAMETER& got, const INPUTPARAMETER& want, const std::string& what) {
+void ExpectSameRecord(const INPUTPARAMETER& got, const INPUTPARAMETER& want,
+                      const std::string& what) {
     EXPECT_EQ(got.bothStrands, want.bothStrands) << what;
     EXPECT_EQ(got.independent, want.independent) << what;
     EXPECT_EQ(got.fixModuleLength, want.fixModuleLength) << what;
@@ -114,13 +118,25 @@ TEST(CommandLine, ArgumentListsGiveTheirRecord) {
         {{"-w", "8"}, [](INPUTPARAMETER& p) { p.minWidth = 8; }},
         {{"-W", "20"}, [](INPUTPARAMETER& p) { p.maxWidth = 20; }},
         {{"-c", "0.75"}, [](INPUTPARAMETER& p) { p.threshold = 0.75; }},
-        {{"-b", "bg.txt"}, [](INPUTPARAMETER& p) { p.useBgFile = 1; p.bgFile = "bg.txt"; }},
-        {{"-M", "pwm.txt"}, [](INPUTPARAMETER& p) { p.readPWM = 1; p.pwmFile = "pwm.txt"; }},
+        {{"-b", "bg.txt"},
+         [](INPUTPARAMETER& p) {
+             p.useBgFile = 1;
+             p.bgFile = "bg.txt";
+         }},
+        {{"-M", "pwm.txt"},
+         [](INPUTPARAMETER& p) {
+             p.readPWM = 1;
+             p.pwmFile = "pwm.txt";
+         }},
         {{"-P"}, [](INPUTPARAMETER& p) { p.sampleParams = 1; }},
         {{"-s"}, [](INPUTPARAMETER& p) { p.independent = 1; }},
         {{"-d"}, [](INPUTPARAMETER& p) { p.fixModuleLength = 0; }},
         {{"-B"}, [](INPUTPARAMETER& p) { p.outputBF = 1; }},
-        {{"-S", "7"}, [](INPUTPARAMETER& p) { p.useSeed = 1; p.seed = 7; }},
+        {{"-S", "7"},
+         [](INPUTPARAMETER& p) {
+             p.useSeed = 1;
+             p.seed = 7;
+         }},
         // -r: only a leading digit 0 selects the forward strand alone
         {{"-r", "0"}, [](INPUTPARAMETER& p) { p.bothStrands = 0; }},
         {{"-r", "0x"}, [](INPUTPARAMETER& p) { p.bothStrands = 0; }},
@@ -129,9 +145,21 @@ TEST(CommandLine, ArgumentListsGiveTheirRecord) {
         {{"-r", "2"}, [](INPUTPARAMETER&) {}},
         {{"-r", "0", "-r", "1"}, [](INPUTPARAMETER&) {}},
         // the value word is examined in its turn like every other word
-        {{"-o", "-s"}, [](INPUTPARAMETER& p) { p.outFile = "-s"; p.independent = 1; }},
-        {{"-i", "-d"}, [](INPUTPARAMETER& p) { p.seqFile = "-d"; p.fixModuleLength = 0; }},
-        {{"-o", "-K", "4"}, [](INPUTPARAMETER& p) { p.outFile = "-K"; p.motifCount = 4; }},
+        {{"-o", "-s"},
+         [](INPUTPARAMETER& p) {
+             p.outFile = "-s";
+             p.independent = 1;
+         }},
+        {{"-i", "-d"},
+         [](INPUTPARAMETER& p) {
+             p.seqFile = "-d";
+             p.fixModuleLength = 0;
+         }},
+        {{"-o", "-K", "4"},
+         [](INPUTPARAMETER& p) {
+             p.outFile = "-K";
+             p.motifCount = 4;
+         }},
         // only the second character names the option
         {{"-K3", "5"}, [](INPUTPARAMETER& p) { p.motifCount = 5; }},
         {{"-Kx", "4"}, [](INPUTPARAMETER& p) { p.motifCount = 4; }},
@@ -146,12 +174,16 @@ TEST(CommandLine, ArgumentListsGiveTheirRecord) {
         // repeated options: the last one wins
         {{"-K", "2", "-K", "5"}, [](INPUTPARAMETER& p) { p.motifCount = 5; }},
         {{"-o", "a.txt", "-o", "b.txt"}, [](INPUTPARAMETER& p) { p.outFile = "b.txt"; }},
-        {{"-b", "x", "-b", "y"}, [](INPUTPARAMETER& p) { p.useBgFile = 1; p.bgFile = "y"; }},
+        {{"-b", "x", "-b", "y"},
+         [](INPUTPARAMETER& p) {
+             p.useBgFile = 1;
+             p.bgFile = "y";
+         }},
         // stray words, a lone "-" and unknown letters change nothing
         {{"stray.txt", "-", "-x", "-Z", "5"}, [](INPUTPARAMETER&) {}},
         {{"-i", "in.fa", "-x"}, [](INPUTPARAMETER& p) { p.seqFile = "in.fa"; }},
-        {{"-i", "a.fa", "-o", "r.txt", "-n", "10", "-K", "2", "-L", "80", "-w", "6", "-W", "9", "-c",
-          "0.9", "-r", "0", "-P", "-B", "-d", "-N", "2", "-S", "11"},
+        {{"-i", "a.fa", "-o",  "r.txt", "-n", "10", "-K", "2",  "-L", "80", "-w", "6", "-W",
+          "9",  "-c",   "0.9", "-r",    "0",  "-P", "-B", "-d", "-N", "2",  "-S", "11"},
          [](INPUTPARAMETER& p) {
              p.seqFile = "a.fa";
              p.outFile = "r.txt";
@@ -177,7 +209,8 @@ TEST(CommandLine, ArgumentListsGiveTheirRecord) {
         INPUTPARAMETER want = Defaults();
         c.change(want);
         ExpectSameRecord(parsed.param, want, what);
-        EXPECT_EQ(Text(parsed.param.cmdLine), std::string(kBanner) + "\n./Tessalune " + what) << what;
+        EXPECT_EQ(Text(parsed.param.cmdLine), std::string(kBanner) + "\n./Tessalune " + what)
+            << what;
     }
 }
 
@@ -236,13 +269,38 @@ TEST(CommandLine, ChecksInTheirOrder) {
         {"-K 1", [](INPUTPARAMETER& p) { p.motifCount = 1; }, nullptr},
         {"-L 9", [](INPUTPARAMETER& p) { p.moduleLength = 9; }, length},
         {"-L 10", [](INPUTPARAMETER& p) { p.moduleLength = 10; }, nullptr},
-        {"-w 12 -W 10", [](INPUTPARAMETER& p) { p.minWidth = 12; p.maxWidth = 10; }, nullptr},
+        {"-w 12 -W 10",
+         [](INPUTPARAMETER& p) {
+             p.minWidth = 12;
+             p.maxWidth = 10;
+         },
+         nullptr},
         {"-w 4 -W 41 -K 0",
-         [](INPUTPARAMETER& p) { p.minWidth = 4; p.maxWidth = 41; p.motifCount = 0; }, width},
-        {"-K 0 -L 3", [](INPUTPARAMETER& p) { p.motifCount = 0; p.moduleLength = 3; }, factors},
-        {"-w 4 -L 3", [](INPUTPARAMETER& p) { p.minWidth = 4; p.moduleLength = 3; }, width},
+         [](INPUTPARAMETER& p) {
+             p.minWidth = 4;
+             p.maxWidth = 41;
+             p.motifCount = 0;
+         },
+         width},
+        {"-K 0 -L 3",
+         [](INPUTPARAMETER& p) {
+             p.motifCount = 0;
+             p.moduleLength = 3;
+         },
+         factors},
+        {"-w 4 -L 3",
+         [](INPUTPARAMETER& p) {
+             p.minWidth = 4;
+             p.moduleLength = 3;
+         },
+         width},
         {"unchecked fields",
-         [](INPUTPARAMETER& p) { p.maxIter = -5; p.runCount = -1; p.threshold = 7.0; }, nullptr},
+         [](INPUTPARAMETER& p) {
+             p.maxIter = -5;
+             p.runCount = -1;
+             p.threshold = 7.0;
+         },
+         nullptr},
     };
     for (const auto& c : cases) {
         INPUTPARAMETER p = Defaults();

@@ -87,8 +87,7 @@ void ExpectModPrLayout(const std::string& text, const std::string& fixture) {
         EXPECT_EQ(lines[at++], name + "(" + std::to_string(length) + ")");
         for (int p = 0; p < length; ++p, ++at) {
             ASSERT_LT(at, lines.size());
-            ASSERT_TRUE(IsProbability(lines[at]))
-                << name << " position " << p << ": " << lines[at];
+            ASSERT_TRUE(IsProbability(lines[at])) << name << " position " << p << ": " << lines[at];
         }
     }
     EXPECT_EQ(at, lines.size());

@@ -67,11 +67,11 @@ TEST(CString, Find) {
         int expected;
     };
     const std::vector<Case> cases = {
-        {"ACNT", "N", 0, 2},      {"ACGT", "N", 0, -1},     {"ab\tcd", "\t", 5, -1},
-        {"ACGACG", "ACG", 0, 0},  {"ACGACG", "ACG", 1, 3},  {"ACGACG", "ACG", 4, -1},
-        {"AAAA", "AA", 2, 2},     {"AAAA", "AA", 3, -1},    {"ACGT", "ACGTA", 0, -1},
-        {"ACGT", "", 2, 2},       {"ACGT", "", 4, 4},       {"ACGT", "", 5, -1},
-        {"ACGT", "T", 3, 3},      {"", "A", 0, -1},         {"xyz", "yz", 1, 1},
+        {"ACNT", "N", 0, 2},     {"ACGT", "N", 0, -1},    {"ab\tcd", "\t", 5, -1},
+        {"ACGACG", "ACG", 0, 0}, {"ACGACG", "ACG", 1, 3}, {"ACGACG", "ACG", 4, -1},
+        {"AAAA", "AA", 2, 2},    {"AAAA", "AA", 3, -1},   {"ACGT", "ACGTA", 0, -1},
+        {"ACGT", "", 2, 2},      {"ACGT", "", 4, 4},      {"ACGT", "", 5, -1},
+        {"ACGT", "T", 3, 3},     {"", "A", 0, -1},        {"xyz", "yz", 1, 1},
     };
     for (const auto& c : cases) {
         const CString text(c.text);

@@ -14,9 +14,8 @@ TEST(Helpers, ReverseComplement) {
         const char* expected;
     };
     const std::vector<Case> cases = {
-        {"ACGT", "ACGT"}, {"AAC", "GTT"},   {"ANRT", "AYNT"}, {"acgT", "Agca"},
-        {"SW", "WS"},     {"RY", "RY"},     {"A9-", "-9T"},   {"", ""},
-        {"G", "C"},       {"KMBD", "DBMK"},
+        {"ACGT", "ACGT"}, {"AAC", "GTT"}, {"ANRT", "AYNT"}, {"acgT", "Agca"}, {"SW", "WS"},
+        {"RY", "RY"},     {"A9-", "-9T"}, {"", ""},         {"G", "C"},       {"KMBD", "DBMK"},
     };
     for (const auto& c : cases) {
         const CString result = Reverse(CString(c.word));
@@ -31,8 +30,8 @@ TEST(Helpers, WordCode) {
         int expected;
     };
     const std::vector<Case> cases = {
-        {"A", 0},  {"T", 3},  {"AC", 1},  {"CA", 4},  {"GT", 11}, {"TT", 15},
-        {"NC", 1}, {"", 0},   {"c", 0},   {"cG", 2},  {"GCA", 36}, {"TTTTTTTTTTTTTTT", 1073741823},
+        {"A", 0},  {"T", 3}, {"AC", 1}, {"CA", 4}, {"GT", 11},  {"TT", 15},
+        {"NC", 1}, {"", 0},  {"c", 0},  {"cG", 2}, {"GCA", 36}, {"TTTTTTTTTTTTTTT", 1073741823},
     };
     for (const auto& c : cases) EXPECT_EQ(WordCode(CString(c.word)), c.expected) << c.word;
 }
@@ -43,7 +42,12 @@ TEST(Helpers, LogGammaSmallArguments) {
         double expected;
     };
     const std::vector<Case> cases = {
-        {1, 0.0},  {2, 0.0}, {0, 0.0}, {-3, 0.0}, {3, std::log(2.0)}, {5, std::log(24.0)},
+        {1, 0.0},
+        {2, 0.0},
+        {0, 0.0},
+        {-3, 0.0},
+        {3, std::log(2.0)},
+        {5, std::log(24.0)},
         {11, std::log(3628800.0)},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(logGamma(c.n), c.expected) << c.n;
@@ -116,7 +120,8 @@ TEST(Helpers, ReadDataParsesTabSeparatedFields) {
         std::vector<double> out(n + 1, 99.0);
         const CString before = ReadData(CString(c.line), c.skip, n, out.data());
         EXPECT_STREQ(before.CStr(), c.before) << c.line;
-        for (int i = 0; i < n; ++i) EXPECT_DOUBLE_EQ(out[i], c.expected[i]) << c.line << " field " << i;
+        for (int i = 0; i < n; ++i)
+            EXPECT_DOUBLE_EQ(out[i], c.expected[i]) << c.line << " field " << i;
         EXPECT_EQ(out[n], 99.0) << c.line << ": wrote past the n fields";
     }
 }

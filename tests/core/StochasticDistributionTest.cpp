@@ -51,7 +51,8 @@ TEST(StochasticDistribution, BetaWithAnEmptyShape) {
         int b;
         double expected;
     };
-    for (const Case c : std::vector<Case>{{3, 0, 1.0}, {1, 0, 1.0}, {0, 4, 0.0}, {0, 1, 0.0}, {0, 0, 0.5}}) {
+    for (const Case c :
+         std::vector<Case>{{3, 0, 1.0}, {1, 0, 1.0}, {0, 4, 0.0}, {0, 1, 0.0}, {0, 0, 0.5}}) {
         const std::vector<int> draws = Draws(kSeed, c.a + c.b + 1);
         std::srand(kSeed);
         EXPECT_EQ(CStochasticDistribution().Beta(c.a, c.b), c.expected) << c.a << "," << c.b;

@@ -66,31 +66,35 @@ TEST(Background, EstimatedModel) {
         Model expected;
     };
     const std::vector<Case> cases = {
-        {"every letter and transition", ">a\naacagatccgctggtta\n>b\nTTTA\n",
-         {2.0 / 7, 4.0 / 21, 4.0 / 21, 1.0 / 3,             //
-          1.0 / 6, 1.0 / 6, 1.0 / 6, 1.0 / 6,               //
-          0.25, 0.25, 0.25, 0.25,                           //
-          0.25, 0.25, 0.25, 0.25,                           //
-          2.0 / 7, 1.0 / 7, 1.0 / 7, 3.0 / 7}},
-        {"ACGTNACGT: pairs with N are not counted", ">a\nACGTNACGT\n",
+        {"every letter and transition",
+         ">a\naacagatccgctggtta\n>b\nTTTA\n",
+         {2.0 / 7, 4.0 / 21, 4.0 / 21, 1.0 / 3,  //
+          1.0 / 6, 1.0 / 6,  1.0 / 6,  1.0 / 6,  //
+          0.25,    0.25,     0.25,     0.25,     //
+          0.25,    0.25,     0.25,     0.25,     //
+          2.0 / 7, 1.0 / 7,  1.0 / 7,  3.0 / 7}},
+        {"ACGTNACGT: pairs with N are not counted",
+         ">a\nACGTNACGT\n",
          {Q, Q, Q, Q, F, 1, F, F, F, F, 1, F, F, F, F, 1, F, F, F, F}},
-        {"ACAGTA: row A sums to 2/3", ">a\nACAGTA\n",
-         {1.0 / 2, 1.0 / 6, 1.0 / 6, 1.0 / 6,  //
-          F, 1.0 / 3, 1.0 / 3, F,              //
-          1, F, F, F,                          //
-          F, F, F, 1,                          //
-          1, F, F, F}},
-        {"letters that never occur", ">a\nACACAC\n",
-         {0.5, 0.5, F, F, F, 1, F, F, 2.0 / 3, F, F, F, Q, Q, Q, Q, Q, Q, Q, Q}},
-        {"one repeated letter", ">a\nAAAA\n",
-         {1, F, F, F, 0.75, F, F, F, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q}},
-        {"odd letters count as A in pairs only", ">a\nARA\n",
-         {1, F, F, F, 1, F, F, F, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q}},
-        {"no A, C, G or T at all", ">a\nRRYYWS\n", {Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q}},
-        {"only N", ">a\nNNNN\n>b\nN\n", {Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q}},
-        {"only empty sequences", ">a\n>b\n", {Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q, Q}},
-        {"no pair across two sequences", ">a\nAC\n>b\nGT\n",
-         {Q, Q, Q, Q, F, 1, F, F, F, F, F, F, F, F, F, 1, F, F, F, F}},
+        {"ACAGTA: row A sums to 2/3", ">a\nACAGTA\n", {1.0 / 2, 1.0 / 6, 1.0 / 6, 1.0 / 6,  //
+                                                       F,       1.0 / 3, 1.0 / 3, F,        //
+                                                       1,       F,       F,       F,        //
+                                                       F,       F,       F,       1,        //
+                                                       1,       F,       F,       F}},
+        {"letters that never occur", ">a\nACACAC\n", {0.5, 0.5, F, F, F, 1, F, F, 2.0 / 3, F,
+                                                      F,   F,   Q, Q, Q, Q, Q, Q, Q,       Q}},
+        {"one repeated letter", ">a\nAAAA\n", {1, F, F, F, 0.75, F, F, F, Q, Q,
+                                               Q, Q, Q, Q, Q,    Q, Q, Q, Q, Q}},
+        {"odd letters count as A in pairs only", ">a\nARA\n", {1, F, F, F, 1, F, F, F, Q, Q,
+                                                               Q, Q, Q, Q, Q, Q, Q, Q, Q, Q}},
+        {"no A, C, G or T at all", ">a\nRRYYWS\n", {Q, Q, Q, Q, Q, Q, Q, Q, Q, Q,
+                                                    Q, Q, Q, Q, Q, Q, Q, Q, Q, Q}},
+        {"only N", ">a\nNNNN\n>b\nN\n", {Q, Q, Q, Q, Q, Q, Q, Q, Q, Q,
+                                         Q, Q, Q, Q, Q, Q, Q, Q, Q, Q}},
+        {"only empty sequences", ">a\n>b\n", {Q, Q, Q, Q, Q, Q, Q, Q, Q, Q,
+                                              Q, Q, Q, Q, Q, Q, Q, Q, Q, Q}},
+        {"no pair across two sequences", ">a\nAC\n>b\nGT\n", {Q, Q, Q, Q, F, 1, F, F, F, F,
+                                                              F, F, F, F, F, 1, F, F, F, F}},
     };
     for (const auto& c : cases) {
         const Model m = Estimate(c.fasta);
@@ -118,7 +122,8 @@ TEST(Background, WordScores) {
         {"TTGA", std::log(p[3]) + std::log(p[19]) + std::log(p[18]) + std::log(p[12])},
         {"aT", std::log(p[0]) + std::log(p[7])},
     };
-    for (const auto& c : cases) EXPECT_DOUBLE_EQ(f->CalLogBgPr(CString(c.word)), c.expected) << c.word;
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(f->CalLogBgPr(CString(c.word)), c.expected) << c.word;
 
     SamplerFixture sparse(">a\nACGTNACGT\n");
     sparse.Setup();
@@ -147,18 +152,19 @@ TEST(Background, SlotsFromAFile) {
     SamplerFixture f(fasta);
     f->motifCount = 1;
     f->useBgFile = 1;
-    f->bgFile = f.scratch
-                    .Write("bg.txt",
-                           "2\tx\t0.1\t0.2\t0.3\t0.4\t3\n"   // G takes column 6
-                           "2\t0\t0.11\t0.2\t0.3\t0.4\t5\n"  // N takes column 3
-                           "1\t2\t3\t4\t5\n"                // ten characters: skipped
-                           "\n"
-                           "1\t0\t0.1\t0.2\t0.3\t0.4\t4\n"   // T takes column 4
-                           "1\t0\t0.1\t0.2\t0.3\t0.4\t2\n"   // C takes column 5
-                           "1\t0\t0.5\t0.2\t0.3\t0.4\t1\n"   // A takes column 3 ...
-                           "1\t0\t0.6\t0.2\t0.3\t0.4\t1\n"   // ... and the later line wins
-                           "1.95\t0\t0.7\t0.2\t0.3\t0.4\t0.95")  // sequence 2, position 1; no newline
-                    .c_str();
+    f->bgFile =
+        f.scratch
+            .Write("bg.txt",
+                   "2\tx\t0.1\t0.2\t0.3\t0.4\t3\n"   // G takes column 6
+                   "2\t0\t0.11\t0.2\t0.3\t0.4\t5\n"  // N takes column 3
+                   "1\t2\t3\t4\t5\n"                 // ten characters: skipped
+                   "\n"
+                   "1\t0\t0.1\t0.2\t0.3\t0.4\t4\n"       // T takes column 4
+                   "1\t0\t0.1\t0.2\t0.3\t0.4\t2\n"       // C takes column 5
+                   "1\t0\t0.5\t0.2\t0.3\t0.4\t1\n"       // A takes column 3 ...
+                   "1\t0\t0.6\t0.2\t0.3\t0.4\t1\n"       // ... and the later line wins
+                   "1.95\t0\t0.7\t0.2\t0.3\t0.4\t0.95")  // sequence 2, position 1; no newline
+            .c_str();
     f.Setup();
     expected[1][2] = std::log(0.4);
     expected[1][4] = std::log(0.11);

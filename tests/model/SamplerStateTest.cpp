@@ -128,7 +128,8 @@ void ExpectBestIsACopy(CGibbsDP& g, const std::string& what) {
             const auto best = Nodes(g.bestSites[k][i]);
             const auto cur = Nodes(g.curSites[k][i]);
             for (const SITEINFO* node : best) {
-                EXPECT_EQ(std::find(cur.begin(), cur.end(), node), cur.end()) << what << ": shared node";
+                EXPECT_EQ(std::find(cur.begin(), cur.end(), node), cur.end())
+                    << what << ": shared node";
             }
         }
     }
@@ -191,7 +192,8 @@ TEST(SamplerState, InitializeAllocatesAnEmptySample) {
         }
     }
     std::sort(heads.begin(), heads.end());
-    EXPECT_EQ(std::adjacent_find(heads.begin(), heads.end()), heads.end()) << "every head is its own node";
+    EXPECT_EQ(std::adjacent_find(heads.begin(), heads.end()), heads.end())
+        << "every head is its own node";
     EXPECT_EQ(f->moduleStartPrior, 1);
     EXPECT_EQ(f->nonModulePrior, 1);
     for (int k = 0; k <= K; ++k) EXPECT_EQ(f->modulePrior[k], 1);
@@ -226,8 +228,10 @@ TEST(SamplerState, FirstSampleFollowsThePlacementRule) {
         {"empty and short sequences, one narrow motif", mixed, 1, 5, 5, 200, 0},
         {"empty and short sequences, short modules", mixed, 2, 6, 9, 40, 0},
         {"empty and short sequences, independent", mixed, 5, 10, 14, 200, 1},
-        {"sequence one letter short of the packed sites", ">a\n" + std::string(29, 'C') + "\n", 3, 10, 10, 200, 0},
-        {"sequence exactly as long as the sites", ">a\n" + std::string(30, 'G') + "\n", 3, 10, 10, 200, 0},
+        {"sequence one letter short of the packed sites", ">a\n" + std::string(29, 'C') + "\n", 3,
+         10, 10, 200, 0},
+        {"sequence exactly as long as the sites", ">a\n" + std::string(30, 'G') + "\n", 3, 10, 10,
+         200, 0},
     };
     for (const auto& c : configs) {
         for (const unsigned int seed : {1u, 2u, 12345u}) {
@@ -293,7 +297,8 @@ TEST(SamplerState, SiteListOperations) {
     for (int i = 0; i < f->seqCount; ++i) CGibbsDP::ClearList(f->curSites[1][i]);
     f->CopySample(f->curSites[1], f->bestSites[1]);
     for (int i = 0; i < f->seqCount; ++i) EXPECT_TRUE(Sites(f->bestSites[1][i]).empty());
-    EXPECT_FALSE(Sites(f->bestSites[0][0]).empty()) << "the one-motif copy leaves other motifs alone";
+    EXPECT_FALSE(Sites(f->bestSites[0][0]).empty())
+        << "the one-motif copy leaves other motifs alone";
 
     f->DelSiteHead(nullptr);
 }

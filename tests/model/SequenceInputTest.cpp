@@ -49,21 +49,37 @@ TEST(SequenceInput, SmallFiles) {
         std::vector<std::string> seqs;
     };
     const std::vector<Case> cases = {
-        {"lower case, several lines per sequence", ">a\nacgt\n>b\nggcc\nAAtt\n>c\nnnac\n",
-         {">a", ">b", ">c"}, {"ACGT", "GGCCAATT", "NNAC"}},
+        {"lower case, several lines per sequence",
+         ">a\nacgt\n>b\nggcc\nAAtt\n>c\nnnac\n",
+         {">a", ">b", ">c"},
+         {"ACGT", "GGCCAATT", "NNAC"}},
         {"a header with words", ">seq1 some text\nACGT\n", {">seq1 some text"}, {"ACGT"}},
         {"digits end the line's letters", ">d\nACGT1234ACGT\nTT\n", {">d"}, {"ACGTTT"}},
         {"a blank ends the line's letters", ">b\nacgt NNNN\n", {">b"}, {"ACGT"}},
-        {"lines that begin with a non-letter add nothing", ">x\n;note\n 12\n1AC\nGG\n", {">x"}, {"GG"}},
+        {"lines that begin with a non-letter add nothing",
+         ">x\n;note\n 12\n1AC\nGG\n",
+         {">x"},
+         {"GG"}},
         {"every letter of the alphabet is kept", ">z\nRYKMswbdhvNXZ\n", {">z"}, {"RYKMSWBDHVNXZ"}},
-        {"CRLF line endings", ">s1\r\nAC\r\nGT\r\n>s2 two\r\nTT\r\n", {">s1", ">s2 two"}, {"ACGT", "TT"}},
+        {"CRLF line endings",
+         ">s1\r\nAC\r\nGT\r\n>s2 two\r\nTT\r\n",
+         {">s1", ">s2 two"},
+         {"ACGT", "TT"}},
         {"no final newline after letters", ">a\nACGT", {">a"}, {"ACGT"}},
-        {"no final newline after a header: the name keeps its last letter", ">a\nAC\n>last",
-         {">a", ">last"}, {"AC", ""}},
+        {"no final newline after a header: the name keeps its last letter",
+         ">a\nAC\n>last",
+         {">a", ">last"},
+         {"AC", ""}},
         {"a carriage return inside a name stays", ">a\rb\nAC\n", {">a\rb"}, {"AC"}},
         {"empty sequences are kept", ">a\n>b\nAC\n>c\n", {">a", ">b", ">c"}, {"", "AC", ""}},
-        {"a sequence of lines that add nothing is empty", ">a\n123\n\n>b\nA\n", {">a", ">b"}, {"", "A"}},
-        {"blank lines between sequence lines", ">a\n\nAC\n\nGT\n>b\nG\n", {">a", ">b"}, {"ACGT", "G"}},
+        {"a sequence of lines that add nothing is empty",
+         ">a\n123\n\n>b\nA\n",
+         {">a", ">b"},
+         {"", "A"}},
+        {"blank lines between sequence lines",
+         ">a\n\nAC\n\nGT\n>b\nG\n",
+         {">a", ">b"},
+         {"ACGT", "G"}},
         {"a bare >", ">\nAC\n", {">"}, {"AC"}},
         {"letters before the first header are dropped", "ACGT\nTT\n>a\nGG\n", {">a"}, {"GG"}},
     };
@@ -83,7 +99,8 @@ TEST(SequenceInput, LongLinesAreReadWhole) {
     const std::string longName = ">h " + std::string(12000, 'x');
     const std::string head = std::string(9999, 'A');  // one letter short of the old piece size
 
-    const Sequences read = Read(">long\n" + letters + "\n" + longName + "\nAC\n>edge\n" + head + "C\n");
+    const Sequences read =
+        Read(">long\n" + letters + "\n" + longName + "\nAC\n>edge\n" + head + "C\n");
     ASSERT_EQ(read.seqs.size(), 3u);
     EXPECT_EQ(read.seqs[0], upper);
     EXPECT_EQ(read.names[1], longName);

@@ -14,9 +14,9 @@
 #include "support/TestSupport.h"
 
 using testsupport::SamplerFixture;
+using testsupport::SetRecorded;
 using testsupport::Site;
 using testsupport::Sites;
-using testsupport::SetRecorded;
 
 namespace {
 

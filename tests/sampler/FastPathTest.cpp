@@ -56,7 +56,8 @@ void PlainTables(CGibbsDP& g, std::vector<std::vector<double>>& tables, double**
                     continue;
                 }
                 row[2 * k] = g.CalLogMotifPr(word, motifProb[k]);
-                row[2 * k + 1] = g.bothStrands ? g.CalLogMotifPr(Reverse(word), motifProb[k]) : -2000;
+                row[2 * k + 1] =
+                    g.bothStrands ? g.CalLogMotifPr(Reverse(word), motifProb[k]) : -2000;
             }
         }
     }
@@ -111,7 +112,8 @@ void PlainSampleModule(CGibbsDP& g, int s, double x, const double* pi, const dou
     std::vector<int> starts;
     int i = n - 1;
     while (i >= a - 1) {
-        const double e = i == a - 1 ? std::log(x) + W[i] - F[i] : F[i - a] + W[i] + std::log(x) - F[i];
+        const double e =
+            i == a - 1 ? std::log(x) + W[i] - F[i] : F[i - a] + W[i] + std::log(x) - F[i];
         bool accept = false;
         if (e > -200) accept = std::rand() / 2147483647.0 < std::exp(e);
         if (g.independent) accept = true;
@@ -124,12 +126,16 @@ void PlainSampleModule(CGibbsDP& g, int s, double x, const double* pi, const dou
         mod.logRatio += W[i] - g.CalLogBgPr(g.seqs[s].Mid(start, a));
         if (*lengthMove >= 0) {
             const int h = g.lengthStep;
-            const int e0 = *lengthMove == 0 ? start - h : *lengthMove == 1 ? i + 1 : *lengthMove == 2 ? start : i - h + 1;
+            const int e0 = *lengthMove == 0   ? start - h
+                           : *lengthMove == 1 ? i + 1
+                           : *lengthMove == 2 ? start
+                                              : i - h + 1;
             const int e1 = e0 + h - 1;
             if (e0 < 0 || e1 >= n) {
                 *lengthMove = -1;
             } else {
-                mod.moveLogRatio += (e0 == 0 ? G[e1] : G[e1] - G[e0 - 1]) - g.CalLogBgPr(g.seqs[s].Mid(e0, h));
+                mod.moveLogRatio +=
+                    (e0 == 0 ? G[e1] : G[e1] - G[e0 - 1]) - g.CalLogBgPr(g.seqs[s].Mid(e0, h));
             }
         }
         i = start - 1;
@@ -175,9 +181,12 @@ void PlainSampleSites(CGibbsDP& g, const double* pi, const double* table, int s,
                 const double m = table[(b + t) * stride + 2 * k + d];
                 const int w = g.widths[k];
                 double v;
-                if (t >= w) v = H[t - w] + m + std::log(pi[k]) + std::log(z);
-                else if (t == w - 1) v = m + std::log(pi[k]) + std::log(z);
-                else v = H[t] - 2000;
+                if (t >= w)
+                    v = H[t - w] + m + std::log(pi[k]) + std::log(z);
+                else if (t == w - 1)
+                    v = m + std::log(pi[k]) + std::log(z);
+                else
+                    v = H[t] - 2000;
                 v = v - H[t];
                 running += v < -200 ? 0.0 : std::exp(v);
                 cum.push_back(running);
@@ -201,7 +210,8 @@ void PlainSampleSites(CGibbsDP& g, const double* pi, const double* table, int s,
         SITEINFO* node = new SITEINFO();
         node->pos = b + t - w + 1;
         node->strand = who[chosen].second == 0 ? 1 : 0;
-        node->site = node->strand ? g.seqs[s].Mid(node->pos, w) : Reverse(g.seqs[s].Mid(node->pos, w));
+        node->site =
+            node->strand ? g.seqs[s].Mid(node->pos, w) : Reverse(g.seqs[s].Mid(node->pos, w));
         g.AddSite(g.curSites[k][s], node);
         t -= w;
     }
@@ -301,9 +311,11 @@ TEST_P(FastPath, TablesRecursionsAndDrawsMatchThePlainDefinitions) {
         int fastMove = move;
         int plainMove = move;
         std::srand(2000 + iteration);
-        for (int s = 0; s < S; ++s) fast->ApproxSampleCurSeq(s, x, pi.data(), fastTables[s], &fastMove);
+        for (int s = 0; s < S; ++s)
+            fast->ApproxSampleCurSeq(s, x, pi.data(), fastTables[s], &fastMove);
         std::srand(2000 + iteration);
-        for (int s = 0; s < S; ++s) PlainSampleModule(*plain, s, x, pi.data(), plainTables[s], &plainMove);
+        for (int s = 0; s < S; ++s)
+            PlainSampleModule(*plain, s, x, pi.data(), plainTables[s], &plainMove);
         EXPECT_EQ(fastMove, plainMove);
         std::srand(3000 + iteration);
         for (int s = 0; s < S; ++s) {

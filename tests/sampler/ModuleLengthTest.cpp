@@ -14,9 +14,9 @@
 #include "support/TestSupport.h"
 
 using testsupport::DataPath;
+using testsupport::Draws;
 using testsupport::ReadFile;
 using testsupport::SamplerFixture;
-using testsupport::Draws;
 
 namespace {
 

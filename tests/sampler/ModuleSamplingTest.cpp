@@ -13,8 +13,8 @@
 #include "core/Helpers.h"
 #include "support/TestSupport.h"
 
-using testsupport::SamplerFixture;
 using testsupport::Letters;
+using testsupport::SamplerFixture;
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "support/TestSupport.h"
 
 using testsupport::DataPath;
+using testsupport::Letters;
 using testsupport::RunTool;
 using testsupport::SamplerFixture;
 using testsupport::ScratchDir;
-using testsupport::Letters;
 
 namespace {
 

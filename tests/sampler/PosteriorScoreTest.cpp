@@ -96,8 +96,8 @@ TEST(PosteriorScore, OneSiteInOneModule) {
     int counts[8] = {1, 0, 0, 0, 0, 1, 0, 0};  // the site AC
     int* c[1] = {counts};
     const int w[1] = {2};
-    const double expected = -std::log(82.0 * 81.0) - std::log(21.0 * 20.0) - 2 * std::log(24.0) + 3.0 +
-                            2 * std::log(15.0) - std::log(2.0);
+    const double expected = -std::log(82.0 * 81.0) - std::log(21.0 * 20.0) - 2 * std::log(24.0) +
+                            3.0 + 2 * std::log(15.0) - std::log(2.0);
     ExpectClose(f->CalBayesianScore(1, 20, n, c, w, -3.0), expected, "one module, one site");
 }
 
@@ -121,8 +121,8 @@ TEST(PosteriorScore, NoModuleAndNoSite) {
         for (const int w : c.widths) {
             expected += w * std::log(15.0) - w * std::log(6.0) - std::lgamma(w + 1.0);
         }
-        ExpectClose(f->CalBayesianScore(0, 0, n.data(), counts.data(), c.widths.data(), 0.0), expected,
-                    "N " + std::to_string(c.N) + ", K " + std::to_string(K));
+        ExpectClose(f->CalBayesianScore(0, 0, n.data(), counts.data(), c.widths.data(), 0.0),
+                    expected, "N " + std::to_string(c.N) + ", K " + std::to_string(K));
     }
 }
 
@@ -141,8 +141,8 @@ TEST(PosteriorScore, ModuleCoverage) {
     const std::vector<Case> cases = {
         {"sequences longer than L: C = M x L", crp, 3, 50, 0, 18 * 50},
         {"sequences shorter than L", crp, 3, 200, 0, 18 * 105},
-        {"one short and one long sequence", ">s\n" + Letters(50) + "\n>l\n" + Letters(300) + "\n", 1, 200, 0,
-         50 + 200},
+        {"one short and one long sequence", ">s\n" + Letters(50) + "\n>l\n" + Letters(300) + "\n",
+         1, 200, 0, 50 + 200},
         {"independent motifs: L is the total length", crp, 3, 200, 1, 18 * 105},
         {"an empty sequence has no module", ReadFile(DataPath("mixed_lengths.fa")), 2, 200, 0,
          105 + 3 + 80 + 25 + 200},
@@ -167,9 +167,8 @@ TEST(PosteriorScore, ModuleLogRatiosAddToTheSampleScoreOnly) {
     f.Setup(3);
     f->RandPickSite();
     const double before = f->CalLogPostPrSample();
-    const double bayesBefore =
-        f->CalBayesianScore(f->CountModule(f->modules), f->ModuleCoverage(), f->siteTotals, f->countMat,
-                            f->widths, -12.5);
+    const double bayesBefore = f->CalBayesianScore(f->CountModule(f->modules), f->ModuleCoverage(),
+                                                   f->siteTotals, f->countMat, f->widths, -12.5);
     f->modules[4].logRatio += 2.75;
     ExpectClose(f->CalLogPostPrSample(), before + 2.75, "log ratio shift");
     EXPECT_EQ(f->CalBayesianScore(f->CountModule(f->modules), f->ModuleCoverage(), f->siteTotals,
@@ -223,6 +222,7 @@ TEST(PosteriorScore, CountMatrix) {
 
     std::fill(std::begin(counts), std::end(counts), 7);
     EXPECT_EQ(f->CalWeightMat(lists, counts, 2), 3);
-    EXPECT_EQ(std::vector<int>(counts, counts + 8), std::vector<int>(expected.begin(), expected.begin() + 8));
+    EXPECT_EQ(std::vector<int>(counts, counts + 8),
+              std::vector<int>(expected.begin(), expected.begin() + 8));
     EXPECT_EQ(counts[8], 7);
 }

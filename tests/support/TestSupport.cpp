@@ -12,7 +12,9 @@
 
 namespace testsupport {
 
-std::string DataPath(const std::string& name) { return std::string(TESSALUNE_TEST_DATA) + "/" + name; }
+std::string DataPath(const std::string& name) {
+    return std::string(TESSALUNE_TEST_DATA) + "/" + name;
+}
 
 ScratchDir::ScratchDir() {
     char pattern[] = "/tmp/tessalune-test-XXXXXX";

@@ -15,7 +15,7 @@ std::string DataPath(const std::string& name);
 
 // A fresh, empty scratch directory, removed when the object goes.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -25,7 +25,7 @@ public:
     std::string Write(const std::string& name, const std::string& text) const;
     std::string File(const std::string& name) const { return dir + "/" + name; }
 
-private:
+  private:
     std::string dir;
 };
 
@@ -33,9 +33,9 @@ std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 
 struct RunResult {
-    int status = -1;     // exit status of the process
-    std::string out;     // standard output
-    std::string err;     // standard error
+    int status = -1;  // exit status of the process
+    std::string out;  // standard output
+    std::string err;  // standard error
 };
 // Runs the Tessalune binary with the given arguments in directory cwd.
 RunResult RunTool(const std::vector<std::string>& args, const std::string& cwd = ".");
@@ -57,7 +57,7 @@ void SetRecorded(CGibbsDP& g, int R);
 // parameters unless changed before Setup(). Setup() seeds the generator,
 // reads the sequences (Initialize) and builds the background, as a run does.
 class SamplerFixture {
-public:
+  public:
     explicit SamplerFixture(const std::string& fasta);
     CGibbsDP& operator*() { return sampler; }
     CGibbsDP* operator->() { return &sampler; }
