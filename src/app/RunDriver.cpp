@@ -58,12 +58,17 @@ void CGibbsDP::SetUpRun(RunWork& work) {
         work.posLogPr[s] = work.tableStore[s].data();
     }
     work.meanLength = static_cast<int>(lengthSum / seqCount);
-    work.siteTally.assign(seqCount, nullptr);
-    work.moduleTally.assign(seqCount, nullptr);
-    work.widthTally.assign(static_cast<std::size_t>(K) * kWidthBins, 0);
-    SetZerosMD(work.siteTally.data(), work.widthTally.data(), work.moduleTally.data());
+    SetUpTallies(work);
     CalLogBgPrPos(work.posLogPr.data(), work.seqLengths.data());
     EnsureWorkArrays(maxLength);
+}
+
+// SetUpTallies: the three tally stores of the run, made and zeroed.
+void CGibbsDP::SetUpTallies(RunWork& work) {
+    work.siteTally.assign(seqCount, nullptr);
+    work.moduleTally.assign(seqCount, nullptr);
+    work.widthTally.assign(static_cast<std::size_t>(motifCount) * kWidthBins, 0);
+    SetZerosMD(work.siteTally.data(), work.widthTally.data(), work.moduleTally.data());
 }
 
 // RunIteration: iteration t (1-based) of the Gibbs sampler.

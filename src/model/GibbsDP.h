@@ -79,6 +79,7 @@ class CGibbsDP {
     void SetUpRun(RunWork& work);
     void RunIteration(int t, RunWork& work);
     void FinishRun(RunWork& work);
+    void SetUpTallies(RunWork& work);
 
     // ---- sequence input ----
     void ReadInputSeq();

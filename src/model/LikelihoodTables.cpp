@@ -31,6 +31,40 @@ void StoreWindow(double* table, int stride, int k, int j, int w, const int* last
     }
 }
 
+// Log-likelihoods of the four windows whose forward codes start at cf, cf+1,
+// cf+2, cf+3 (and, with both strands, of their reverse complements, whose
+// codes run backwards from cr, cr+1, ...): each sum runs over the columns
+// 0 .. w-1 in order from 0.0, in its own register, so the chains overlap.
+template <bool kBothStrands>
+void SumFourWindows(const double* lt, int w, const std::uint8_t* cf, const std::uint8_t* cr,
+                    double* forward, double* reverse) {
+    double f0 = 0.0, f1 = 0.0, f2 = 0.0, f3 = 0.0;
+    double r0 = 0.0, r1 = 0.0, r2 = 0.0, r3 = 0.0;
+    for (int i = 0; i < w; ++i) {
+        const double* column = lt + 4 * i;
+        f0 += column[cf[i]];
+        f1 += column[cf[i + 1]];
+        f2 += column[cf[i + 2]];
+        f3 += column[cf[i + 3]];
+        if (kBothStrands) {
+            r0 += column[cr[-i]];
+            r1 += column[cr[1 - i]];
+            r2 += column[cr[2 - i]];
+            r3 += column[cr[3 - i]];
+        }
+    }
+    forward[0] = f0;
+    forward[1] = f1;
+    forward[2] = f2;
+    forward[3] = f3;
+    if (kBothStrands) {
+        reverse[0] = r0;
+        reverse[1] = r1;
+        reverse[2] = r2;
+        reverse[3] = r3;
+    }
+}
+
 }  // namespace
 
 // CalLogPrPos: rewrites the motif slots of every row of every non-empty
@@ -73,38 +107,17 @@ void CGibbsDP::CalLogPrPos(double** posLogPr, int* seqLengths, double** motifPro
                 row[2 * k] = kLogImpossible;
                 row[2 * k + 1] = kLogImpossible;
             }
-            // Four windows at a time in registers: each window still sums its
-            // columns 0 .. w-1 in order from 0.0, but the four (eight with
-            // both strands) chains of additions overlap.
+            // four windows at a time, then the rest one by one
             int j = w - 1;
             for (; j + 3 < n; j += 4) {
                 const std::uint8_t* cf = code + (j - w + 1);
-                double f0 = 0.0, f1 = 0.0, f2 = 0.0, f3 = 0.0;
-                double r0 = 0.0, r1 = 0.0, r2 = 0.0, r3 = 0.0;
+                double forward[4];
+                double reverse[4] = {0.0, 0.0, 0.0, 0.0};
                 if (bothStrands) {
-                    const std::uint8_t* cr = rcCode + j;
-                    for (int i = 0; i < w; ++i) {
-                        const double* column = lt + 4 * i;
-                        f0 += column[cf[i]];
-                        f1 += column[cf[i + 1]];
-                        f2 += column[cf[i + 2]];
-                        f3 += column[cf[i + 3]];
-                        r0 += column[cr[-i]];
-                        r1 += column[cr[1 - i]];
-                        r2 += column[cr[2 - i]];
-                        r3 += column[cr[3 - i]];
-                    }
+                    SumFourWindows<true>(lt, w, cf, rcCode + j, forward, reverse);
                 } else {
-                    for (int i = 0; i < w; ++i) {
-                        const double* column = lt + 4 * i;
-                        f0 += column[cf[i]];
-                        f1 += column[cf[i + 1]];
-                        f2 += column[cf[i + 2]];
-                        f3 += column[cf[i + 3]];
-                    }
+                    SumFourWindows<false>(lt, w, cf, nullptr, forward, reverse);
                 }
-                const double forward[4] = {f0, f1, f2, f3};
-                const double reverse[4] = {r0, r1, r2, r3};
                 for (int x = 0; x < 4; ++x)
                     StoreWindow(table, stride, k, j + x, w, lastN, bothStrands, forward[x],
                                 reverse[x]);

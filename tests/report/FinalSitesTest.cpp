@@ -26,13 +26,6 @@ std::string Letters(int n, int shift) {
     return s;
 }
 
-void MakeTallies(CGibbsDP& g, RunWork& work) {
-    work.siteTally.assign(g.seqCount, nullptr);
-    work.moduleTally.assign(g.seqCount, nullptr);
-    work.widthTally.assign(static_cast<std::size_t>(g.motifCount) * kWidthBins, 0);
-    g.SetZerosMD(work.siteTally.data(), work.widthTally.data(), work.moduleTally.data());
-}
-
 }  // namespace
 
 TEST(FinalSites, InferModuleCountsPositionsAboveHalfTheRecordedIterations) {
@@ -59,7 +52,7 @@ TEST(FinalSites, InferModuleCountsPositionsAboveHalfTheRecordedIterations) {
         g.Setup();
         SetRecorded(*g, c.recorded);
         RunWork work;
-        MakeTallies(*g, work);
+        g->SetUpTallies(work);
         std::vector<int> lengths = {100, 30, 0};
         for (int p = 0; p < 100; ++p)
             work.moduleTally[0][p] = p >= 10 && p < 10 + c.inFirst ? c.tally : c.tally - 1;
@@ -97,7 +90,7 @@ TEST(FinalSites, FinalWidthIsTheRoundedMeanOverRPlusOne) {
         delete[] g->countMat[0];
         g->countMat[0] = new int[4 * 13]();
         RunWork work;
-        MakeTallies(*g, work);
+        g->SetUpTallies(work);
         for (const auto& [w, n] : c.widthCounts) work.widthTally[w] = n;
 
         g->FindOptimum(work.siteTally.data(), work.widthTally.data(), c.recorded + 1);
@@ -146,7 +139,7 @@ TEST(FinalSites, SitesReachingTheThresholdBecomeTheFinalLists) {
         g.Setup();
         SetRecorded(*g, 600);
         RunWork work;
-        MakeTallies(*g, work);
+        g->SetUpTallies(work);
         work.widthTally[10] = 600;
         for (const Cell& cell : c.cells) work.siteTally[0][2 * cell.pos + cell.d] = cell.count;
         work.siteTally[1][0] = 600;
@@ -176,7 +169,7 @@ TEST(FinalSites, ThresholdBelowTheIntRangeSelectsEveryStart) {
     g.Setup();
     SetRecorded(*g, 600);
     RunWork work;
-    MakeTallies(*g, work);
+    g->SetUpTallies(work);
     work.widthTally[10] = 600;
     work.siteTally[0][8] = 601;
 
@@ -194,7 +187,7 @@ TEST(FinalSites, NoRecordedIterationGivesNoSite) {
     SetRecorded(*g, 0);
     const std::vector<int> before(g->widths, g->widths + 3);
     RunWork work;
-    MakeTallies(*g, work);
+    g->SetUpTallies(work);
 
     g->FindOptimum(work.siteTally.data(), work.widthTally.data(), 1);
 
